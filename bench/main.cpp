@@ -1,0 +1,119 @@
+// lumbrel-bench [--runs N] [--op NAME]... FILE...
+// Runs each operation on each file in a child process of its own (so the peak memory is the
+// operation's) and prints: op=NAME lines=N mb=UTF8_MB seconds=MEDIAN peak_mb=PEAK
+#include "bench/benchops.h"
+#include "shell/linemodel.h"
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QFile>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <map>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+#include <vector>
+
+namespace lumbrel::bench {
+
+namespace {
+std::map<QString, BenchOp>& registry()
+{
+    static std::map<QString, BenchOp> ops;
+    return ops;
+}
+
+int runOne(const BenchOp& op, const QString& path, int runs, int argc, char** argv)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        std::fprintf(stderr, "lumbrel-bench: cannot read %s\n", qPrintable(path));
+        return 2;
+    }
+    const QByteArray bytes = file.readAll();
+    const QString text = QString::fromUtf8(bytes);
+    std::unique_ptr<QCoreApplication> app;
+    if (op.needsWidgets)
+        app = std::make_unique<QApplication>(argc, argv);
+    std::vector<double> seconds;
+    for (int r = 0; r < runs; ++r) {
+        QElapsedTimer t;
+        t.start();
+        op.run(text);
+        seconds.push_back(static_cast<double>(t.nsecsElapsed()) / 1e9);
+    }
+    std::sort(seconds.begin(), seconds.end());
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    std::printf("op=%s lines=%lld mb=%.1f seconds=%.3f peak_mb=%.0f\n",
+                qPrintable(op.name),
+                static_cast<long long>(CountLines(text)),
+                static_cast<double>(bytes.size()) / 1e6,
+                seconds[seconds.size() / 2],
+                static_cast<double>(usage.ru_maxrss) / 1024.0);
+    std::fflush(stdout);
+    return 0;
+}
+} // namespace
+
+bool registerOp(BenchOp op)
+{
+    const QString name = op.name;
+    registry()[name] = std::move(op);
+    return true;
+}
+
+} // namespace lumbrel::bench
+
+int main(int argc, char** argv)
+{
+    using namespace lumbrel::bench;
+    qputenv("QT_QPA_PLATFORM", qgetenv("QT_QPA_PLATFORM").isEmpty() ? "offscreen" : qgetenv("QT_QPA_PLATFORM"));
+    std::vector<QString> ops;
+    std::vector<QString> files;
+    int runs = 5;
+    for (int i = 1; i < argc; ++i) {
+        const QString arg = QString::fromLocal8Bit(argv[i]);
+        if (arg == QStringLiteral("--op") && i + 1 < argc) {
+            ops.push_back(QString::fromLocal8Bit(argv[++i]));
+        } else if (arg == QStringLiteral("--runs") && i + 1 < argc) {
+            runs = std::max(1, std::atoi(argv[++i]));
+        } else if (arg == QStringLiteral("--list")) {
+            for (const auto& [name, op] : registry())
+                std::printf("%s\n", qPrintable(name));
+            return 0;
+        } else {
+            files.push_back(arg);
+        }
+    }
+    if (files.empty()) {
+        std::fprintf(stderr, "usage: lumbrel-bench [--runs N] [--op NAME]... FILE...   (--list names the ops)\n");
+        return 2;
+    }
+    if (ops.empty()) {
+        for (const auto& [name, op] : registry())
+            ops.push_back(name);
+    }
+    int status = 0;
+    for (const QString& name : ops) {
+        const auto it = registry().find(name);
+        if (it == registry().end()) {
+            std::fprintf(stderr, "lumbrel-bench: no op named %s\n", qPrintable(name));
+            status = 2;
+            continue;
+        }
+        for (const QString& file : files) {
+            const pid_t child = fork();
+            if (child == 0)
+                _exit(runOne(it->second, file, runs, argc, argv));
+            int childStatus = 0;
+            waitpid(child, &childStatus, 0);
+            if (!WIFEXITED(childStatus) || WEXITSTATUS(childStatus) != 0)
+                status = 1;
+        }
+    }
+    return status;
+}

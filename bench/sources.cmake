@@ -1,0 +1,3 @@
+# Operations of the filter, rewrite, batch and fetch families.
+target_sources(lumbrel-bench PRIVATE
+)

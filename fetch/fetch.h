@@ -1,0 +1,3 @@
+#pragma once
+
+// Page retrieval and decoding.

@@ -1,0 +1,2 @@
+target_sources(lumbrel_fetch PRIVATE
+)

@@ -1,0 +1,3 @@
+# Line operations of the filter and rewrite families, added to lumbrel_core.
+target_sources(lumbrel_core PRIVATE
+)

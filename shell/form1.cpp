@@ -1,0 +1,253 @@
+#include "shell/form1.h"
+
+#include "batch/batchjob.h"
+#include "fetch/fetchcommand.h"
+#include "lineops/bindings/bindings.h"
+#include "shell/transfers.h"
+
+#include <QCheckBox>
+#include <QFrame>
+#include <QLabel>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTabBar>
+#include <QTimer>
+
+namespace lumbrel {
+
+namespace {
+
+constexpr int ClientWidthTwips = 8010;
+constexpr int ClientHeightTwips = 6120;
+// The strip at the left of the pages where Command1, Command2 and Command25 stand.
+constexpr int LeftStripTwips = 1150;
+
+struct Placed
+{
+    int left;
+    int top;
+    int width;
+    int height;
+};
+
+QRect rectOf(Placed p)
+{
+    return {Form1::px(p.left), Form1::px(p.top), Form1::px(p.width), Form1::px(p.height)};
+}
+
+template <typename W> W* place(W* widget, const QString& name, Placed where)
+{
+    widget->setObjectName(name);
+    widget->setGeometry(rectOf(where));
+    return widget;
+}
+
+} // namespace
+
+void LineBox::mouseDoubleClickEvent(QMouseEvent* event)
+{
+    QLineEdit::mouseDoubleClickEvent(event);
+    emit doubleClicked();
+}
+
+int Form1::px(int twips)
+{
+    return (twips + 7) / 15;
+}
+
+Form1::Form1(QWidget* parent)
+    : QWidget(parent)
+    , m_progressBar(new QProgressBar(this))
+    , m_meter(m_progressBar)
+{
+    setObjectName(QStringLiteral("Form1"));
+    setFixedSize(px(ClientWidthTwips), px(ClientHeightTwips));
+    setWindowTitle(QStringLiteral("Lumbrel V1.6"));
+
+    m_tabStrip = new QTabBar(this);
+    m_tabStrip->setObjectName(QStringLiteral("TabStrip1"));
+    m_tabStrip->setDrawBase(true);
+    m_tabStrip->setExpanding(false);
+    for (const char16_t* caption : {u"文本基本处理", u"文本替换操作", u"关键词操作", u"模拟蜘蛛访问"})
+        m_tabStrip->addTab(QString::fromUtf16(caption));
+    const QRect strip = rectOf({120, 80, 7815, 1600});
+    const int rowHeight = m_tabStrip->sizeHint().height();
+    m_tabStrip->setGeometry(strip.left(), strip.top(), strip.width(), rowHeight);
+    // The tab strip's client area: the box below its tab row.
+    auto* client = new QFrame(this);
+    client->setObjectName(QStringLiteral("TabStrip1Client"));
+    client->setFrameShape(QFrame::StyledPanel);
+    client->setGeometry(strip.left(), strip.top() + rowHeight, strip.width(), strip.height() - rowHeight);
+
+    const auto button = [this](int n, const char16_t* caption, Placed where, QWidget* parentWidget) {
+        auto* b = new QPushButton(QString::fromUtf16(caption), parentWidget);
+        m_commands[static_cast<std::size_t>(n - 1)] = place(b, QStringLiteral("Command%1").arg(n), where);
+        return b;
+    };
+    const auto area = [this](const QString& name, Placed where, QWidget* parentWidget) {
+        return place(new TextArea(parentWidget), name, where);
+    };
+
+    // Page frames cover the client area but for the strip at its left.
+    for (int n = 1; n <= 5; ++n) {
+        auto* frame = new QFrame(this);
+        frame->setObjectName(QStringLiteral("Frame1_%1").arg(n));
+        m_pages[static_cast<std::size_t>(n - 1)] = frame;
+    }
+    const int stripPx = px(LeftStripTwips);
+    for (int n = 1; n <= m_tabStrip->count(); ++n) {
+        page(n)->setGeometry(client->x() + stripPx, client->y(), client->width() - stripPx, client->height());
+        page(n)->setVisible(n == 1);
+    }
+    page(5)->setGeometry(rectOf({14760, 2760, 6735, 735}));
+
+    button(1, u"去重复", {240, 470, 975, 360}, this);
+    button(2, u"去空行", {240, 850, 975, 360}, this);
+    button(25, u"打乱顺序", {240, 1240, 975, 360}, this);
+    button(15, u"复制内容", {6840, 120, 1095, 255}, this);
+    m_quan = area(QStringLiteral("quan"), {120, 1750, 7815, 2175}, this);
+    place(m_progressBar, QStringLiteral("ProgressBar1"), {120, 3960, 7815, 135});
+    m_progressBar->setRange(0, 100);
+    m_progressBar->setValue(0);
+    m_progressBar->setTextVisible(false);
+    m_linshi = area(QStringLiteral("linshi"), {120, 4200, 6855, 1815}, this);
+    button(10, u"复制↑", {7080, 4200, 855, 375}, this);
+    button(13, u"←取回", {7080, 4680, 855, 375}, this);
+    button(12, u"存储→", {7080, 5160, 855, 375}, this);
+    button(11, u"←复制", {7080, 5640, 855, 375}, this);
+    m_dat = area(QStringLiteral("dat"), {8160, 4200, 6495, 1815}, this);
+    m_labels[1] = place(new QLabel(QStringLiteral("0"), this), QStringLiteral("Label2"), {14880, 4560, 615, 255});
+
+    buildPages();
+
+    for (QWidget* w : {static_cast<QWidget*>(client), static_cast<QWidget*>(m_tabStrip)})
+        w->lower();
+    for (int n = 1; n <= 5; ++n)
+        page(n)->raise();
+    for (int n : {1, 2, 25})
+        command(n)->raise();
+
+    m_timer1 = new QTimer(this);
+    m_timer1->setObjectName(QStringLiteral("Timer1"));
+    m_timer1->setSingleShot(true);
+    m_timer2 = new QTimer(this);
+    m_timer2->setObjectName(QStringLiteral("Timer2"));
+    m_timer2->setSingleShot(true);
+
+    connect(m_tabStrip, &QTabBar::currentChanged, this, &Form1::selectTab);
+
+    // Start-up empties the areas and Text2; the other boxes keep their start texts.
+    m_quan->setContent({});
+    m_texts[1]->clear();
+    m_linshi->setContent({});
+    m_dat->setContent({});
+    for (TextArea* a : {m_quan, m_linshi, m_dat, m_list})
+        a->SendScintilla(QsciScintillaBase::SCI_EMPTYUNDOBUFFER);
+
+    bindDedup(*this);
+    bindFilters(*this);
+    bindRewrites(*this);
+    bindTransfers(*this);
+    bindBatch(*this);
+    bindFetch(*this);
+}
+
+void Form1::buildPages()
+{
+    const auto button = [this](int n, const char16_t* caption, Placed where, QWidget* parentWidget) {
+        auto* b = new QPushButton(QString::fromUtf16(caption), parentWidget);
+        m_commands[static_cast<std::size_t>(n - 1)] = place(b, QStringLiteral("Command%1").arg(n), where);
+        return b;
+    };
+    const auto textBox = [this](int n, const char16_t* start, Placed where, QWidget* parentWidget) {
+        auto* t = new LineBox(QString::fromUtf16(start), parentWidget);
+        m_texts[static_cast<std::size_t>(n - 1)] = place(t, QStringLiteral("Text%1").arg(n), where);
+        return t;
+    };
+
+    QFrame* p1 = page(1);
+    button(3, u"去英文", {120, 240, 855, 375}, p1);
+    button(4, u"去汉字", {1080, 240, 855, 375}, p1);
+    button(5, u"去HTML", {2040, 240, 855, 375}, p1);
+    textBox(2, u"", {4080, 330, 2055, 270}, p1);
+    button(6, u"去位长", {3600, 680, 855, 375}, p1);
+    button(7, u"去位短", {4560, 680, 855, 375}, p1);
+    button(9, u"去包含", {5520, 680, 855, 375}, p1);
+
+    QFrame* p2 = page(2);
+    button(8, u"去掉→", {120, 240, 855, 375}, p2);
+    textBox(1, u"Text1", {1080, 280, 1095, 270}, p2);
+    button(16, u"替换成", {2280, 240, 975, 375}, p2);
+    textBox(3, u"Text3", {3360, 280, 1215, 270}, p2);
+    button(17, u"替换成 vbcrlf", {4680, 240, 1695, 375}, p2);
+    button(22, u"每行前面加关键词→", {120, 720, 2055, 375}, p2);
+    textBox(6, u"|=|哈哈", {2280, 760, 1695, 270}, p2);
+    button(23, u"←关键词加在每行后面", {4080, 720, 2295, 375}, p2);
+
+    QFrame* p3 = page(3);
+    // Label1 lies under list and is never seen: it only carries the batch job's flag.
+    m_labels[0] = place(new QLabel(QStringLiteral("Label1"), p3), QStringLiteral("Label1"), {840, 240, 855, 255});
+    m_list = place(new TextArea(p3), QStringLiteral("list"), {80, 160, 1695, 960});
+    m_list->setContent(QStringLiteral("list"));
+    m_list->SendScintilla(QsciScintillaBase::SCI_SETVSCROLLBAR, 1L);
+    m_list->raise();
+    m_check1 = place(new QCheckBox(QStringLiteral("停 止"), p3), QStringLiteral("Check1"), {1900, 280, 1095, 255});
+    button(24, u"开始", {1860, 670, 855, 375}, p3);
+    button(26, u"←去空行", {2820, 220, 1095, 375}, p3);
+    button(20, u"取左位数", {4080, 220, 855, 375}, p3);
+    textBox(4, u"2", {5040, 280, 375, 270}, p3);
+    button(21, u"取右位数", {5520, 220, 855, 375}, p3);
+    button(18, u"留前", {4080, 670, 735, 375}, p3);
+    textBox(5, u"特征符", {4920, 720, 735, 270}, p3);
+    button(19, u"留后", {5760, 670, 615, 375}, p3);
+
+    QFrame* p4 = page(4);
+    m_labels[2] = place(new QLabel(QStringLiteral("网址："), p4), QStringLiteral("Label3"), {120, 280, 2295, 255});
+    textBox(7, u"Text7", {720, 240, 3615, 270}, p4);
+    m_check2 = place(new QCheckBox(QStringLiteral("模拟蜘蛛"), p4), QStringLiteral("Check2"), {4440, 240, 1215, 255});
+    button(14, u"抓取", {5520, 240, 735, 255}, p4);
+    m_option1 = place(new QRadioButton(QStringLiteral("utf-8"), p4), QStringLiteral("Option1"), {120, 600, 975, 255});
+    m_option2 = place(new QRadioButton(QStringLiteral("gb2312"), p4), QStringLiteral("Option2"), {1320, 600, 975, 255});
+    m_option1->setChecked(true);
+}
+
+QPushButton* Form1::command(int n) const
+{
+    return m_commands.at(static_cast<std::size_t>(n - 1));
+}
+
+LineBox* Form1::textBox(int n) const
+{
+    return m_texts.at(static_cast<std::size_t>(n - 1));
+}
+
+QLabel* Form1::label(int n) const
+{
+    return m_labels.at(static_cast<std::size_t>(n - 1));
+}
+
+QFrame* Form1::page(int n) const
+{
+    return m_pages.at(static_cast<std::size_t>(n - 1));
+}
+
+void Form1::selectTab(int index)
+{
+    // Exactly the selected tab's page is shown; the fifth frame is no page.
+    for (int n = 1; n <= m_tabStrip->count(); ++n)
+        page(n)->setVisible(n == index + 1);
+}
+
+void Form1::setStatus(const QString& message)
+{
+    setWindowTitle(message);
+}
+
+void Form1::setOuterHeight(int pixels)
+{
+    const int frameExtra = frameGeometry().height() - height();
+    setFixedHeight(std::max(1, pixels - frameExtra));
+}
+
+} // namespace lumbrel

@@ -1,0 +1,139 @@
+#pragma once
+
+#include "shell/progressbarmeter.h"
+#include "shell/textarea.h"
+
+#include <QLineEdit>
+#include <QWidget>
+
+#include <array>
+
+class QCheckBox;
+class QFrame;
+class QLabel;
+class QProgressBar;
+class QPushButton;
+class QRadioButton;
+class QTabBar;
+class QTimer;
+
+namespace lumbrel {
+
+// A single-line text box that also reports double-clicks (Text2 measures its own length).
+class LineBox final : public QLineEdit
+{
+    Q_OBJECT
+
+public:
+    using QLineEdit::QLineEdit;
+
+signals:
+    void doubleClicked();
+
+protected:
+    void mouseDoubleClickEvent(QMouseEvent* event) override;
+};
+
+// The one window: four tab pages of commands, the text areas, the status line in the title.
+// Every control carries its designer name as objectName. The commands of each module are
+// connected by that module's bind function.
+class Form1 final : public QWidget
+{
+    Q_OBJECT
+
+public:
+    explicit Form1(QWidget* parent = nullptr);
+
+    TextArea* quan() const
+    {
+        return m_quan;
+    }
+    TextArea* linshi() const
+    {
+        return m_linshi;
+    }
+    TextArea* dat() const
+    {
+        return m_dat;
+    }
+    TextArea* list() const
+    {
+        return m_list;
+    }
+    // Command1 .. Command26.
+    QPushButton* command(int n) const;
+    // Text1 .. Text7.
+    LineBox* textBox(int n) const;
+    // Label1 .. Label3.
+    QLabel* label(int n) const;
+    // Frame1_1 .. Frame1_5.
+    QFrame* page(int n) const;
+    QCheckBox* check1() const
+    {
+        return m_check1;
+    }
+    QCheckBox* check2() const
+    {
+        return m_check2;
+    }
+    QRadioButton* option1() const
+    {
+        return m_option1;
+    }
+    QRadioButton* option2() const
+    {
+        return m_option2;
+    }
+    QTabBar* tabStrip() const
+    {
+        return m_tabStrip;
+    }
+    QProgressBar* progressBar() const
+    {
+        return m_progressBar;
+    }
+    QTimer* timer1() const
+    {
+        return m_timer1;
+    }
+    QTimer* timer2() const
+    {
+        return m_timer2;
+    }
+    ProgressMeter& meter()
+    {
+        return m_meter;
+    }
+
+    // The status line: the window's caption, replaced whole by every message.
+    void setStatus(const QString& message);
+    // Sets the height of the window including its frame, in pixels.
+    void setOuterHeight(int pixels);
+
+    // Twips to pixels at 15 twips a pixel.
+    static int px(int twips);
+
+private:
+    void buildPages();
+    void selectTab(int index);
+
+    QTabBar* m_tabStrip = nullptr;
+    std::array<QFrame*, 5> m_pages{};
+    std::array<QPushButton*, 26> m_commands{};
+    std::array<LineBox*, 7> m_texts{};
+    std::array<QLabel*, 3> m_labels{};
+    TextArea* m_quan = nullptr;
+    TextArea* m_linshi = nullptr;
+    TextArea* m_dat = nullptr;
+    TextArea* m_list = nullptr;
+    QCheckBox* m_check1 = nullptr;
+    QCheckBox* m_check2 = nullptr;
+    QRadioButton* m_option1 = nullptr;
+    QRadioButton* m_option2 = nullptr;
+    QProgressBar* m_progressBar = nullptr;
+    QTimer* m_timer1 = nullptr;
+    QTimer* m_timer2 = nullptr;
+    ProgressBarMeter m_meter;
+};
+
+} // namespace lumbrel

@@ -1,0 +1,12 @@
+#include "shell/form1.h"
+
+#include <QApplication>
+
+int main(int argc, char* argv[])
+{
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("Lumbrel"));
+    lumbrel::Form1 window;
+    window.show();
+    return QApplication::exec();
+}

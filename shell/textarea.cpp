@@ -1,0 +1,56 @@
+#include "shell/textarea.h"
+
+#include "shell/linemodel.h"
+
+#include <QFontDatabase>
+#include <QMimeData>
+
+namespace lumbrel {
+
+TextArea::TextArea(QWidget* parent)
+    : QsciScintilla(parent)
+{
+    setUtf8(true);
+    setEolMode(EolWindows);
+    setWrapMode(WrapNone);
+    setMarginWidth(0, 0);
+    setMarginWidth(1, 0);
+    setMarginWidth(2, 0);
+    setFolding(NoFoldStyle);
+    setAutoIndent(false);
+    setTabWidth(4);
+    SendScintilla(SCI_SETPASTECONVERTENDINGS, 1L);
+    // Scintilla's own shortcuts stay; nothing else gets in the way of plain text.
+    setFont(QFontDatabase::systemFont(QFontDatabase::GeneralFont));
+}
+
+QString TextArea::content() const
+{
+    const long length = SendScintilla(SCI_GETLENGTH);
+    if (length <= 0)
+        return {};
+    // The buffer is contiguous and may hold NUL bytes; read it with its length.
+    const auto* bytes = reinterpret_cast<const char*>(SendScintilla(SCI_GETCHARACTERPOINTER));
+    return QString::fromUtf8(bytes, length);
+}
+
+qsizetype TextArea::setContent(const QString& text)
+{
+    const QString normalized = NormalizeLineEnds(text);
+    const QByteArray bytes = normalized.toUtf8();
+    SendScintilla(SCI_TARGETWHOLEDOCUMENT);
+    // One replace of the whole document is one undo step and keeps NUL bytes.
+    SendScintilla(SCI_REPLACETARGET, static_cast<unsigned long>(bytes.size()), bytes.constData());
+    SendScintilla(SCI_GOTOPOS, 0L);
+    return CountLines(normalized);
+}
+
+QByteArray TextArea::fromMimeData(const QMimeData* source, bool& rectangular) const
+{
+    rectangular = false;
+    if (!source->hasText())
+        return QsciScintilla::fromMimeData(source, rectangular);
+    return NormalizeLineEnds(source->text()).toUtf8();
+}
+
+} // namespace lumbrel

@@ -1,0 +1,29 @@
+#pragma once
+
+#include <QString>
+#include <Qsci/qsciscintilla.h>
+
+namespace lumbrel {
+
+// The multi-line text areas (quan, linshi, dat, list). Whole-text get and set are exact,
+// NUL characters included; line ends are CR LF (typed, pasted, dropped or written); every
+// write is one undo step of the area.
+class TextArea final : public QsciScintilla
+{
+    Q_OBJECT
+
+public:
+    explicit TextArea(QWidget* parent = nullptr);
+
+    // The whole text, exactly as written (an unpaired surrogate comes back as U+FFFD).
+    QString content() const;
+
+    // Replaces the whole text as one undo step; a lone CR or LF becomes CR LF. Returns the
+    // line count (CountLines) of the text the area now holds, so messages need no read-back.
+    qsizetype setContent(const QString& text);
+
+protected:
+    QByteArray fromMimeData(const QMimeData* source, bool& rectangular) const override;
+};
+
+} // namespace lumbrel

@@ -1,0 +1,11 @@
+#include "shell/transfers.h"
+
+#include "shell/form1.h"
+
+namespace lumbrel {
+
+void bindTransfers(Form1& /*form*/)
+{
+}
+
+} // namespace lumbrel

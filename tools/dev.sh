@@ -1,0 +1,40 @@
+#!/usr/bin/env bash
+# One entry point for a fresh Debian 12 machine:
+#   bash tools/dev.sh run    install what is missing, build, start the window
+#   bash tools/dev.sh test   install what is missing, build, run every test (offscreen)
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+packages=(cmake ninja-build g++ qt6-base-dev libqscintilla2-qt6-dev libgl-dev fonts-noto-cjk
+          xvfb xauth python3 clang-format)
+
+install_missing() {
+    local missing=()
+    for p in "${packages[@]}"; do
+        dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
+    done
+    [ ${#missing[@]} -eq 0 ] && return 0
+    local sudo=()
+    [ "$(id -u)" -eq 0 ] || sudo=(sudo)
+    echo "Installing: ${missing[*]}"
+    "${sudo[@]}" apt-get update -qq
+    DEBIAN_FRONTEND=noninteractive "${sudo[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}"
+}
+
+case "${1:-}" in
+run)
+    install_missing
+    cmake --preset release >/dev/null
+    cmake --build build/release --target lumbrel
+    exec build/release/lumbrel
+    ;;
+test)
+    install_missing
+    bash .ci/check-format.sh
+    cmake --workflow --preset dev
+    ;;
+*)
+    echo "usage: bash tools/dev.sh run|test" >&2
+    exit 2
+    ;;
+esac
