@@ -103,32 +103,46 @@ private:
     std::size_t m_size = 0;
 };
 
-// A small bit filter in front of the pattern map: most windows are no pattern, and the
-// filter answers that from the cache.
-class BitFilter
+// Answers "no pending pattern has this key" from a bit array small enough for the cache:
+// most windows are no pattern, or a pattern found long ago. The counts behind the bits are
+// touched only when a pattern is added or found.
+class PendingFilter
 {
 public:
-    explicit BitFilter(std::size_t patterns)
+    explicit PendingFilter(std::size_t patterns)
     {
-        std::size_t bits = 1 << 16;
-        while (bits < patterns * 16)
-            bits <<= 1;
-        m_bits.assign(bits / 64, 0);
-        m_mask = bits - 1;
+        std::size_t count = 1 << 16;
+        while (count < patterns * 16 && count < (std::size_t{1} << 24))
+            count <<= 1;
+        m_bits.assign(count / 64, 0);
+        m_counts.assign(count, 0);
+        m_mask = count - 1;
     }
     void add(uint64_t key)
     {
-        const uint64_t b = (key >> 20) & m_mask;
-        m_bits[b >> 6] |= uint64_t{1} << (b & 63);
+        const uint64_t slot = (key >> 24) & m_mask;
+        if (m_counts[slot] < Saturated)
+            ++m_counts[slot];
+        m_bits[slot >> 6] |= uint64_t{1} << (slot & 63);
+    }
+    void remove(uint64_t key)
+    {
+        const uint64_t slot = (key >> 24) & m_mask;
+        // A saturated slot has lost its count and stays set: it may only answer "maybe".
+        if (m_counts[slot] == Saturated || --m_counts[slot] != 0)
+            return;
+        m_bits[slot >> 6] &= ~(uint64_t{1} << (slot & 63));
     }
     bool mayContain(uint64_t key) const
     {
-        const uint64_t b = (key >> 20) & m_mask;
-        return (m_bits[b >> 6] >> (b & 63)) & 1;
+        const uint64_t slot = (key >> 24) & m_mask;
+        return (m_bits[slot >> 6] >> (slot & 63)) & 1;
     }
 
 private:
+    static constexpr uint8_t Saturated = 255;
     std::vector<uint64_t> m_bits;
+    std::vector<uint8_t> m_counts;
     uint64_t m_mask = 0;
 };
 
@@ -157,6 +171,7 @@ public:
         const auto n = static_cast<uint32_t>(m_lines.size());
         first.assign(n, NoLine);
         container.assign(n, NoLine);
+        m_chained.assign(n, 0);
         qsizetype maxLen = 0;
         for (QStringView line : m_lines)
             maxLen = std::max(maxLen, line.size());
@@ -179,7 +194,9 @@ public:
                     first[i] = f;
                     break;
                 }
-                key = mix(key, 0x51); // a different content with the same key: probe on
+                // A different content with the same key: it goes on a chain of keys.
+                m_chained[f] = 1;
+                key = mix(key, 0x51);
             }
             if (first[i] != i)
                 continue;
@@ -207,7 +224,8 @@ public:
         // is the earliest.
         std::vector<uint64_t> prefix;
         for (uint32_t j = 0; j < n; ++j) {
-            if (first[j] != j || m_lines[j].size() < 2)
+            // A repeated content, or a line inside an earlier one, adds no new container.
+            if (first[j] != j || container[j] < j || m_lines[j].size() < 2)
                 continue;
             scanLine(j, prefix, container);
         }
@@ -229,16 +247,23 @@ private:
 
     void record(uint32_t j, QStringView window, uint64_t h, std::vector<uint32_t>& container)
     {
-        uint64_t key = mix(h, static_cast<uint64_t>(window.size()));
-        if (!m_filter.mayContain(key))
+        const uint64_t filterKey = mix(h, static_cast<uint64_t>(window.size()));
+        if (!m_filter.mayContain(filterKey))
             return;
+        uint64_t key = filterKey;
         for (;;) {
             const uint32_t f = m_patterns.find(key);
             if (f == NoLine)
                 return;
+            // A pattern already found needs no comparison, unless another shares its key.
+            if (container[f] != NoLine && !m_chained[f])
+                return;
             if (m_lines[f] == window) {
-                if (container[f] == NoLine)
+                if (container[f] == NoLine) {
                     container[f] = j;
+                    if (!m_chained[f])
+                        m_filter.remove(filterKey);
+                }
                 return;
             }
             key = mix(key, 0x51);
@@ -275,12 +300,13 @@ private:
 
     const LineList& m_lines;
     FlatMap m_patterns;
-    BitFilter m_filter;
+    PendingFilter m_filter;
     FlatMap m_anchors;
     FlatMap m_anchorLengths;
     std::vector<std::vector<qsizetype>> m_groups;
     std::vector<uint64_t> m_pow;
     std::vector<char> m_isShortLength;
+    std::vector<char> m_chained;
     std::vector<qsizetype> m_shortLengths;
 };
 

@@ -20,6 +20,9 @@ TextArea::TextArea(QWidget* parent)
     setAutoIndent(false);
     setTabWidth(4);
     SendScintilla(SCI_SETPASTECONVERTENDINGS, 1L);
+    // The horizontal scroll bar follows the longest line shown instead of a fixed width.
+    SendScintilla(SCI_SETSCROLLWIDTH, 1L);
+    SendScintilla(SCI_SETSCROLLWIDTHTRACKING, 1L);
     // Scintilla's own shortcuts stay; nothing else gets in the way of plain text.
     setFont(QFontDatabase::systemFont(QFontDatabase::GeneralFont));
 }
