@@ -7,6 +7,7 @@
 
 #include <QCheckBox>
 #include <QFrame>
+#include <QIcon>
 #include <QLabel>
 #include <QProgressBar>
 #include <QPushButton>
@@ -64,6 +65,10 @@ Form1::Form1(QWidget* parent)
     setObjectName(QStringLiteral("Form1"));
     setFixedSize(px(ClientWidthTwips), px(ClientHeightTwips));
     setWindowTitle(QStringLiteral("Lumbrel V1.6"));
+    QIcon icon;
+    for (int size : {16, 32, 48, 64, 128, 256})
+        icon.addFile(QStringLiteral(":/icons/lumbrel-%1.png").arg(size), QSize(size, size));
+    setWindowIcon(icon);
 
     m_tabStrip = new QTabBar(this);
     m_tabStrip->setObjectName(QStringLiteral("TabStrip1"));

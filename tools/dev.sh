@@ -6,7 +6,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 
 packages=(cmake ninja-build g++ qt6-base-dev libqscintilla2-qt6-dev libgl-dev fonts-noto-cjk
-          xvfb xauth python3 clang-format)
+          xvfb xauth python3 clang-format desktop-file-utils appstream)
 
 install_missing() {
     local missing=()
@@ -31,6 +31,8 @@ run)
 test)
     install_missing
     bash .ci/check-format.sh
+    desktop-file-validate data/lumbrel.desktop
+    appstreamcli validate --no-net --pedantic data/io.github.lumbrel.Lumbrel.metainfo.xml
     cmake --workflow --preset dev
     ;;
 *)

@@ -49,6 +49,7 @@ void TestForm1::startsWithTitleAndEmptyAreas()
     QVERIFY(!form.findChild<QCheckBox*>(QStringLiteral("Check2"))->isChecked());
     QVERIFY(form.findChild<QRadioButton*>(QStringLiteral("Option1"))->isChecked());
     QCOMPARE(form.size(), QSize(534, 408));
+    QVERIFY(!form.windowIcon().availableSizes().isEmpty());
 }
 
 void TestForm1::startTexts_data()
