@@ -8,6 +8,12 @@ target_compile_definitions(lumbrel_build_options INTERFACE
     QT_NO_CAST_FROM_ASCII QT_NO_CAST_TO_ASCII QT_NO_CAST_FROM_BYTEARRAY
     QT_NO_NARROWING_CONVERSIONS_IN_CONNECT QT_USE_QSTRINGBUILDER
     QT_DISABLE_DEPRECATED_BEFORE=0x060400)
+if(LUMBREL_BUILD_FUZZERS)
+    # Every library the fuzzers link is instrumented for coverage and checked by ASan + UBSan.
+    target_compile_options(lumbrel_build_options INTERFACE -fsanitize=fuzzer-no-link,address,undefined
+        -fno-sanitize-recover=undefined -fno-omit-frame-pointer)
+    target_link_options(lumbrel_build_options INTERFACE -fsanitize=address,undefined)
+endif()
 if(LUMBREL_SANITIZE)
     target_compile_options(lumbrel_build_options INTERFACE -fsanitize=address,undefined -fno-omit-frame-pointer
         -fno-sanitize-recover=undefined)

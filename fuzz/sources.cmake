@@ -1,0 +1,1 @@
+# Fuzzers of the filter, rewrite and fetch families.
