@@ -1,6 +1,7 @@
-// lumbrel-bench [--runs N] [--op NAME]... FILE...
+// lumbrel-bench [--runs N] [--window] [--op NAME]... FILE...
 // Runs each operation on each file in a child process of its own (so the peak memory is the
 // operation's) and prints: op=NAME lines=N mb=UTF8_MB seconds=MEDIAN peak_mb=PEAK
+// With --window the commands run through the real window, offscreen, click to message.
 #include "bench/benchops.h"
 #include "shell/linemodel.h"
 
@@ -24,6 +25,33 @@ std::map<QString, BenchOp>& registry()
 {
     static std::map<QString, BenchOp> ops;
     return ops;
+}
+
+void report(const QString& name, const QString& text, qsizetype bytes, double seconds)
+{
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    std::printf("op=%s lines=%lld mb=%.1f seconds=%.3f peak_mb=%.0f\n",
+                qPrintable(name),
+                static_cast<long long>(CountLines(text)),
+                static_cast<double>(bytes) / 1e6,
+                seconds,
+                static_cast<double>(usage.ru_maxrss) / 1024.0);
+    std::fflush(stdout);
+}
+
+int runInWindow(const QString& name, const QString& path, int runs, int argc, char** argv)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        std::fprintf(stderr, "lumbrel-bench: cannot read %s\n", qPrintable(path));
+        return 2;
+    }
+    const QByteArray bytes = file.readAll();
+    const QString text = QString::fromUtf8(bytes);
+    QApplication app(argc, argv);
+    report(name + QStringLiteral("@window"), text, bytes.size(), runWindowOp(name, text, runs));
+    return 0;
 }
 
 int runOne(const BenchOp& op, const QString& path, int runs, int argc, char** argv)
@@ -75,12 +103,15 @@ int main(int argc, char** argv)
     std::vector<QString> ops;
     std::vector<QString> files;
     int runs = 5;
+    bool window = false;
     for (int i = 1; i < argc; ++i) {
         const QString arg = QString::fromLocal8Bit(argv[i]);
         if (arg == QStringLiteral("--op") && i + 1 < argc) {
             ops.push_back(QString::fromLocal8Bit(argv[++i]));
         } else if (arg == QStringLiteral("--runs") && i + 1 < argc) {
             runs = std::max(1, std::atoi(argv[++i]));
+        } else if (arg == QStringLiteral("--window")) {
+            window = true;
         } else if (arg == QStringLiteral("--list")) {
             for (const auto& [name, op] : registry())
                 std::printf("%s\n", qPrintable(name));
@@ -94,10 +125,34 @@ int main(int argc, char** argv)
         return 2;
     }
     if (ops.empty()) {
-        for (const auto& [name, op] : registry())
-            ops.push_back(name);
+        if (window) {
+            for (const QString& name : windowOpNames())
+                ops.push_back(name);
+        } else {
+            for (const auto& [name, op] : registry())
+                ops.push_back(name);
+        }
     }
     int status = 0;
+    if (window) {
+        for (const QString& name : ops) {
+            if (!hasWindowOp(name)) {
+                std::fprintf(stderr, "lumbrel-bench: no window command named %s\n", qPrintable(name));
+                status = 2;
+                continue;
+            }
+            for (const QString& file : files) {
+                const pid_t child = fork();
+                if (child == 0)
+                    _exit(runInWindow(name, file, runs, argc, argv));
+                int childStatus = 0;
+                waitpid(child, &childStatus, 0);
+                if (!WIFEXITED(childStatus) || WEXITSTATUS(childStatus) != 0)
+                    status = 1;
+            }
+        }
+        return status;
+    }
     for (const QString& name : ops) {
         const auto it = registry().find(name);
         if (it == registry().end()) {

@@ -41,6 +41,12 @@ qsizetype TextArea::setContent(const QString& text)
 {
     const QString normalized = NormalizeLineEnds(text);
     const QByteArray bytes = normalized.toUtf8();
+    const qsizetype step = SendScintilla(SCI_GETLENGTH) + bytes.size();
+    m_undoBytes += step;
+    if (m_undoBytes > UndoBudgetBytes) {
+        SendScintilla(SCI_EMPTYUNDOBUFFER);
+        m_undoBytes = step;
+    }
     SendScintilla(SCI_TARGETWHOLEDOCUMENT);
     // One replace of the whole document is one undo step and keeps NUL bytes.
     SendScintilla(SCI_REPLACETARGET, static_cast<unsigned long>(bytes.size()), bytes.constData());

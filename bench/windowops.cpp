@@ -1,0 +1,113 @@
+#include "bench/benchops.h"
+#include "shell/form1.h"
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QPushButton>
+
+#include <algorithm>
+#include <functional>
+#include <vector>
+
+namespace lumbrel::bench {
+
+namespace {
+
+struct WindowOp
+{
+    const char* name;
+    int command;
+    std::function<void(Form1&)> prepare;
+    bool toLinshi = false; // the command reads linshi (the store)
+};
+
+void setBox(Form1& form, int n, const char16_t* text)
+{
+    form.textBox(n)->setText(QString::fromUtf16(text));
+}
+
+const std::vector<WindowOp>& windowOps()
+{
+    static const std::vector<WindowOp> ops = {
+        {"dedup", 1, {}},
+        {"empty", 2, {}},
+        {"shuffle", 25, {}},
+        {"chinese", 3, {}},
+        {"nochinese", 4, {}},
+        {"html", 5, {}},
+        {"shorter", 6, [](Form1& f) { setBox(f, 2, u"10"); }},
+        {"longer", 7, [](Form1& f) { setBox(f, 2, u"10"); }},
+        {"contains", 9, [](Form1& f) { setBox(f, 2, u"手机"); }},
+        {"remove", 8, [](Form1& f) { setBox(f, 1, u"手机"); }},
+        {"replace",
+         16,
+         [](Form1& f) {
+             setBox(f, 1, u"手机");
+             setBox(f, 3, u"电话");
+         }},
+        {"split", 17, [](Form1& f) { setBox(f, 3, u","); }},
+        {"prefix", 22, [](Form1& f) { setBox(f, 6, u"PRE"); }},
+        {"suffix", 23, [](Form1& f) { setBox(f, 6, u"SUF"); }},
+        {"before", 18, [](Form1& f) { setBox(f, 5, u" "); }},
+        {"after", 19, [](Form1& f) { setBox(f, 5, u" "); }},
+        {"left", 20, [](Form1& f) { setBox(f, 4, u"2"); }},
+        {"right", 21, [](Form1& f) { setBox(f, 4, u"2"); }},
+        {"store", 12, {}, true},
+    };
+    return ops;
+}
+
+const WindowOp* find(const QString& name)
+{
+    for (const WindowOp& op : windowOps()) {
+        if (name == QLatin1String(op.name))
+            return &op;
+    }
+    return nullptr;
+}
+
+} // namespace
+
+bool hasWindowOp(const QString& name)
+{
+    return find(name) != nullptr;
+}
+
+QStringList windowOpNames()
+{
+    QStringList names;
+    for (const WindowOp& op : windowOps())
+        names.append(QLatin1String(op.name));
+    return names;
+}
+
+double runWindowOp(const QString& name, const QString& text, int runs)
+{
+    const WindowOp* op = find(name);
+    Form1 form;
+    form.show();
+    QApplication::processEvents();
+    std::vector<double> seconds;
+    for (int r = 0; r < runs; ++r) {
+        if (op->toLinshi)
+            form.linshi()->setContent(text);
+        else
+            form.quan()->setContent(text);
+        if (op->prepare)
+            op->prepare(form);
+        form.setStatus(QStringLiteral("bench"));
+        QApplication::processEvents();
+        QElapsedTimer t;
+        t.start();
+        form.command(op->command)->click();
+        // The commands finish inside the click; the repaint shows the result.
+        QApplication::processEvents();
+        seconds.push_back(static_cast<double>(t.nsecsElapsed()) / 1e9);
+        if (op->command != 25 && form.windowTitle() == QStringLiteral("bench"))
+            qWarning("%s showed no message", op->name);
+    }
+    std::sort(seconds.begin(), seconds.end());
+    return seconds[seconds.size() / 2];
+}
+
+} // namespace lumbrel::bench
