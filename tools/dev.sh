@@ -2,6 +2,7 @@
 # One entry point for a fresh Debian 12 machine:
 #   bash tools/dev.sh run    install what is missing, build, start the window
 #   bash tools/dev.sh test   install what is missing, build, run every test (offscreen)
+#   bash tools/dev.sh asan   the same tests in an AddressSanitizer + UBSan build
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -35,8 +36,12 @@ test)
     appstreamcli validate --no-net --pedantic data/io.github.lumbrel.Lumbrel.metainfo.xml
     cmake --workflow --preset dev
     ;;
+asan)
+    install_missing
+    cmake --workflow --preset asan
+    ;;
 *)
-    echo "usage: bash tools/dev.sh run|test" >&2
+    echo "usage: bash tools/dev.sh run|test|asan" >&2
     exit 2
     ;;
 esac
