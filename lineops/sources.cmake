@@ -1,3 +1,5 @@
 # Line operations of the filter and rewrite families, added to lumbrel_core.
 target_sources(lumbrel_core PRIVATE
+    lineops/number.cpp
+    lineops/number.h
 )

@@ -1,1 +1,2 @@
 # Tests of the lineops module.
+lumbrel_add_test(NAME lineops.number SOURCES lineops/testnumber.cpp LIBS lumbrel_core)
