@@ -2,4 +2,6 @@
 target_sources(lumbrel_core PRIVATE
     lineops/number.cpp
     lineops/number.h
+    lineops/shuffle.cpp
+    lineops/shuffle.h
 )

@@ -1,2 +1,3 @@
 # Tests of the lineops module.
 lumbrel_add_test(NAME lineops.number SOURCES lineops/testnumber.cpp LIBS lumbrel_core)
+lumbrel_add_test(NAME lineops.shuffle SOURCES lineops/testshuffle.cpp LIBS lumbrel_core)
