@@ -4,6 +4,8 @@ target_sources(lumbrel_core PRIVATE
     lineops/htmlstrip.h
     lineops/number.cpp
     lineops/number.h
+    lineops/rewrites.cpp
+    lineops/rewrites.h
     lineops/shuffle.cpp
     lineops/shuffle.h
 )
