@@ -25,9 +25,7 @@ class LineCleaner
 {
 public:
     LineCleaner(QStringView text, qsizetype lineCount)
-        // A line never holds CR LF, so a text whose CR and LF are all in its n - 1 line breaks
-        // has no lone one.
-        : m_anyLoneBreak(text.count(u'\r') != lineCount - 1 || text.count(u'\n') != lineCount - 1)
+        : m_anyLoneBreak(hasLoneBreak(text, lineCount))
     {
     }
 
@@ -41,6 +39,20 @@ public:
     }
 
 private:
+    // A line never holds CR LF, so a text whose CR and LF all stand in its n - 1 line breaks
+    // has no lone one. One pass that counts both, which the compiler can vectorise.
+    static bool hasLoneBreak(QStringView text, qsizetype lineCount)
+    {
+        qsizetype crs = 0;
+        qsizetype lfs = 0;
+        const char16_t* s = text.utf16();
+        for (qsizetype i = 0; i < text.size(); ++i) {
+            crs += s[i] == u'\r';
+            lfs += s[i] == u'\n';
+        }
+        return crs != lineCount - 1 || lfs != lineCount - 1;
+    }
+
     bool m_anyLoneBreak;
     QStringList m_owned;
 };
@@ -53,31 +65,39 @@ qsizetype collapsedRun(qsizetype k)
     return afterThrees / 2 + afterThrees % 2;
 }
 
-// The lines of the text after its runs of CR LF are shortened as above. A run of k CR LF
-// in a row encloses k - 1 empty lines, so only those lines go; the text itself need not be
-// rebuilt.
-LineList collapseEmptyRuns(const LineList& lines)
+// Which lines are left once the runs of CR LF are shortened as above, asked for the lines in
+// order. A run of k CR LF in a row encloses k - 1 empty lines (lines that are neither the
+// first nor the last), and only those go, so the text itself need not be rebuilt.
+class CollapsedLines
 {
-    const qsizetype n = lines.size();
-    LineList out;
-    out.reserve(n);
-    qsizetype i = 0;
-    while (i < n) {
-        if (i == 0 || i == n - 1 || !lines[i].isEmpty()) {
-            out.append(lines[i]);
-            ++i;
-            continue;
-        }
-        qsizetype end = i;
-        while (end < n - 1 && lines[end].isEmpty())
-            ++end;
-        const qsizetype keep = collapsedRun(end - i + 1) - 1;
-        for (qsizetype k = 0; k < keep; ++k)
-            out.append(lines[i + k]);
-        i = end;
+public:
+    explicit CollapsedLines(const LineList& lines)
+        : m_lines(lines)
+    {
     }
-    return out;
-}
+
+    bool survives(qsizetype i)
+    {
+        const qsizetype n = m_lines.size();
+        if (i == 0 || i == n - 1 || !m_lines[i].isEmpty())
+            return true;
+        if (i >= m_runEnd) {
+            m_runEnd = i;
+            while (m_runEnd < n - 1 && m_lines[m_runEnd].isEmpty())
+                ++m_runEnd;
+            m_runLeft = collapsedRun(m_runEnd - i + 1) - 1;
+        }
+        if (m_runLeft == 0)
+            return false;
+        --m_runLeft;
+        return true;
+    }
+
+private:
+    const LineList& m_lines;
+    qsizetype m_runEnd = 0;
+    qsizetype m_runLeft = 0;
+};
 
 } // namespace
 
@@ -115,21 +135,31 @@ BoxedOpResult AddKeyword(QStringView text, QStringView keyword, KeywordSide side
         return out;
     }
     out.box = StripLineBreaks(keyword);
-    const LineList all = SplitLines(text);
-    const LineList entries = collapseEmptyRuns(all);
-    LineCleaner clean(text, all.size());
-    LineList kept;
-    kept.reserve(entries.size());
-    meter.start(entries.size());
-    for (QStringView entry : entries) {
-        const QStringView line = clean(entry);
+    LineList lines = SplitLines(text);
+    const qsizetype n = lines.size();
+    qsizetype entries = 0;
+    CollapsedLines counted(lines);
+    for (qsizetype i = 0; i < n; ++i)
+        entries += counted.survives(i) ? 1 : 0;
+    meter.start(entries);
+    LineCleaner clean(text, n);
+    CollapsedLines collapsed(lines);
+    qsizetype kept = 0;
+    for (qsizetype i = 0; i < n; ++i) {
+        // Lines the shortening removes are empty and would be dropped anyway; they only take
+        // no step of the meter.
+        const bool entry = collapsed.survives(i);
+        const QStringView line = clean(lines[i]);
         if (!line.isEmpty())
-            kept.append(line);
-        meter.step();
+            lines[kept++] = line;
+        if (entry)
+            meter.step();
     }
+    lines.resize(kept);
     meter.finish();
     const QStringView word = *out.box;
-    out.result.text = side == KeywordSide::Front ? GroupedFrontJoin(kept, word, {}) : GroupedFrontJoin(kept, {}, word);
+    out.result.text =
+        side == KeywordSide::Front ? GroupedFrontJoin(lines, word, {}) : GroupedFrontJoin(lines, {}, word);
     return out;
 }
 
