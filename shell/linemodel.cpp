@@ -2,6 +2,8 @@
 
 #include <QStringMatcher>
 
+#include <optional>
+
 namespace lumbrel {
 
 namespace {
@@ -23,6 +25,46 @@ inline char16_t* putCrLf(char16_t* out)
     out[1] = Lf;
     return out + 2;
 }
+
+// Finds a search text. A short one is found by its first unit, with the vectorised scan for
+// one character, and then compared in full, which costs at most ShortSearch units a position;
+// a long one goes to the skip-table matcher. Both are much faster than the matcher alone on
+// the one- and two-unit texts the replace commands mostly get.
+class SearchText
+{
+public:
+    static constexpr qsizetype ShortSearch = 16;
+
+    explicit SearchText(QStringView text)
+        : m_text(text)
+    {
+        if (text.size() > ShortSearch)
+            m_matcher.emplace(text, Qt::CaseSensitive);
+    }
+
+    // The first occurrence at or after `from`, or -1.
+    qsizetype indexIn(QStringView text, qsizetype from) const
+    {
+        if (m_matcher)
+            return m_matcher->indexIn(text, from);
+        const QChar first = m_text.front();
+        const QStringView rest = m_text.sliced(1);
+        const qsizetype last = text.size() - m_text.size();
+        while (from <= last) {
+            from = text.indexOf(first, from);
+            if (from < 0 || from > last)
+                return -1;
+            if (text.sliced(from + 1, rest.size()) == rest)
+                return from;
+            ++from;
+        }
+        return -1;
+    }
+
+private:
+    QStringView m_text;
+    std::optional<QStringMatcher> m_matcher;
+};
 
 template <typename IsGroupStart>
 QString
@@ -141,22 +183,27 @@ QString ReplaceAll(QStringView text, QStringView from, QStringView to)
 {
     if (from.isEmpty() || text.size() < from.size())
         return text.toString();
-    const QStringMatcher matcher(from, Qt::CaseSensitive);
-    qsizetype hit = matcher.indexIn(text, 0);
-    if (hit < 0)
+    const SearchText search(from);
+    const qsizetype first = search.indexIn(text, 0);
+    if (first < 0)
         return text.toString();
-    QString out;
-    out.reserve(to.size() > from.size() ? text.size() + text.size() / from.size() * (to.size() - from.size())
-                                        : text.size());
-    qsizetype pos = 0;
-    while (hit >= 0) {
-        out.append(text.sliced(pos, hit - pos));
-        out.append(to);
-        pos = hit + from.size();
-        hit = matcher.indexIn(text, pos);
+    qsizetype size = text.size();
+    if (to.size() != from.size()) {
+        // Counted first, so the result is allocated once, at its size.
+        qsizetype hits = 0;
+        for (qsizetype hit = first; hit >= 0; hit = search.indexIn(text, hit + from.size()))
+            ++hits;
+        size += hits * (to.size() - from.size());
     }
-    out.append(text.sliced(pos));
-    out.squeeze();
+    QString out(size, Qt::Uninitialized);
+    auto* o = reinterpret_cast<char16_t*>(out.data());
+    qsizetype pos = 0;
+    for (qsizetype hit = first; hit >= 0; hit = search.indexIn(text, pos)) {
+        o = put(o, text.sliced(pos, hit - pos));
+        o = put(o, to);
+        pos = hit + from.size();
+    }
+    put(o, text.sliced(pos));
     return out;
 }
 

@@ -1,11 +1,83 @@
 #include "shell/transfers.h"
 
 #include "shell/form1.h"
+#include "shell/linemodel.h"
+
+#include <QClipboard>
+#include <QGuiApplication>
+#include <QLabel>
+#include <QPushButton>
+
+#include <limits>
 
 namespace lumbrel {
 
-void bindTransfers(Form1& /*form*/)
+namespace {
+
+// Text is moved, not copied: the source area is emptied once the clipboard holds it.
+void moveToClipboard(Form1& form, TextArea* source)
 {
+    QClipboard* clipboard = QGuiApplication::clipboard();
+    clipboard->clear();
+    clipboard->setText(source->content());
+    source->setContent({});
+    form.setStatus(QStringLiteral("复制成功"));
+}
+
+QString storeCaption(qint64 counter)
+{
+    return QStringLiteral("存储") + QString::number(counter) + QStringLiteral("→");
+}
+
+} // namespace
+
+StoreState Store(QStringView storage, QStringView temporary, qint64 counter)
+{
+    StoreState s;
+    s.storage = storage + CrLf + temporary;
+    s.counter = counter < std::numeric_limits<qint64>::max() ? counter + 1 : counter;
+    return s;
+}
+
+StoreState Retrieve(QStringView temporary, QStringView storage)
+{
+    StoreState s;
+    s.temporary = temporary + CrLf + storage;
+    return s;
+}
+
+qint64 StoreCounter(const QString& caption)
+{
+    bool ok = false;
+    const qint64 value = caption.trimmed().toLongLong(&ok);
+    return ok ? value : 0;
+}
+
+void bindTransfers(Form1& form)
+{
+    for (int n : {10, 15}) {
+        QObject::connect(
+            form.command(n), &QPushButton::clicked, &form, [&form] { moveToClipboard(form, form.quan()); });
+    }
+    QObject::connect(form.command(11), &QPushButton::clicked, &form, [&form] { moveToClipboard(form, form.linshi()); });
+
+    QObject::connect(form.command(12), &QPushButton::clicked, &form, [&form] {
+        const StoreState s =
+            Store(form.dat()->content(), form.linshi()->content(), StoreCounter(form.label(2)->text()));
+        form.label(2)->setText(QString::number(s.counter));
+        form.command(12)->setText(storeCaption(s.counter));
+        form.dat()->setContent(s.storage);
+        form.linshi()->setContent(s.temporary);
+        form.setStatus(QStringLiteral("存入成功"));
+    });
+    QObject::connect(form.command(13), &QPushButton::clicked, &form, [&form] {
+        const StoreState s = Retrieve(form.linshi()->content(), form.dat()->content());
+        form.label(2)->setText(QStringLiteral("0"));
+        form.command(12)->setText(QStringLiteral("存储→"));
+        form.linshi()->setContent(s.temporary);
+        form.dat()->setContent(s.storage);
+        form.setStatus(QStringLiteral("取回成功"));
+    });
 }
 
 } // namespace lumbrel

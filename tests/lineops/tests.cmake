@@ -1,1 +1,6 @@
 # Tests of the lineops module.
+lumbrel_add_test(NAME lineops.number SOURCES lineops/testnumber.cpp LIBS lumbrel_core)
+lumbrel_add_test(NAME lineops.shuffle SOURCES lineops/testshuffle.cpp LIBS lumbrel_core)
+lumbrel_add_test(NAME lineops.htmlstrip SOURCES lineops/testhtmlstrip.cpp LIBS lumbrel_core)
+lumbrel_add_test(NAME lineops.rewrites SOURCES lineops/testrewrites.cpp LIBS lumbrel_core)
+lumbrel_add_test(NAME lineops.rewritesform SOURCES lineops/testrewritesform.cpp LIBS lumbrel_gui)

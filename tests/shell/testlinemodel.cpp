@@ -1,5 +1,6 @@
 #include "shell/linemodel.h"
 
+#include <QRandomGenerator>
 #include <QTest>
 
 using namespace lumbrel;
@@ -19,6 +20,7 @@ private slots:
     void normalizeLineEnds();
     void replaceAll_data();
     void replaceAll();
+    void replaceAllAgreesWithPlainScan();
 
     void frontJoinReversesAndTerminatesEveryLine();
     void groupedFrontJoin_data();
@@ -126,6 +128,48 @@ void TestLineModel::replaceAll_data()
         << QStringLiteral("abc") << QString() << QStringLiteral("x") << QStringLiteral("abc");
     QTest::newRow("case-sensitive") << QStringLiteral("ABC abc") << QStringLiteral("abc") << QStringLiteral("_")
                                     << QStringLiteral("ABC _");
+    QTest::newRow("a match at the very end")
+        << QStringLiteral("xyab") << QStringLiteral("ab") << QStringLiteral("-") << QStringLiteral("xy-");
+    QTest::newRow("first unit at the end without the rest")
+        << QStringLiteral("abxa") << QStringLiteral("ab") << QString() << QStringLiteral("xa");
+    QTest::newRow("shorter replacement") << QStringLiteral("a--b--c") << QStringLiteral("--") << QStringLiteral("+")
+                                         << QStringLiteral("a+b+c");
+    QTest::newRow("search text longer than sixteen units")
+        << QStringLiteral("0123456789abcdefgX 0123456789abcdefgh!") << QStringLiteral("0123456789abcdefgh")
+        << QStringLiteral("#") << QStringLiteral("0123456789abcdefgX #!");
+}
+
+void TestLineModel::replaceAllAgreesWithPlainScan()
+{
+    // Both ways of finding the search text (by its first unit, and by the skip-table matcher
+    // for long ones) against the plain left-to-right scan.
+    const auto plain = [](const QString& text, const QString& from, const QString& to) {
+        QString out;
+        qsizetype i = 0;
+        while (i < text.size()) {
+            if (QStringView(text).sliced(i).startsWith(from)) {
+                out += to;
+                i += from.size();
+            } else {
+                out += text[i++];
+            }
+        }
+        return out;
+    };
+    QRandomGenerator random(5);
+    const auto word = [&random](int maxLength) {
+        QString w;
+        const int length = static_cast<int>(random.bounded(maxLength)) + 1;
+        for (int i = 0; i < length; ++i)
+            w += QChar(u'a' + random.bounded(2));
+        return w;
+    };
+    for (int round = 0; round < 3000; ++round) {
+        const QString text = word(60);
+        const QString from = word(round % 2 ? 4 : 20);
+        const QString to = round % 3 ? word(3) : QString();
+        QCOMPARE(ReplaceAll(text, from, to), plain(text, from, to));
+    }
 }
 
 void TestLineModel::replaceAll()
