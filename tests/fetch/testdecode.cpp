@@ -5,7 +5,6 @@
 #include <QTest>
 
 using namespace lumbrel;
-using namespace std::chrono_literals;
 
 class TestDecode final : public QObject
 {
@@ -20,10 +19,7 @@ private slots:
 
     void onlyWebAddressesAreFetchable_data();
     void onlyWebAddressesAreFetchable();
-    void failureReasons_data();
-    void failureReasons();
     void crawlerUserAgentHasNoSpaces();
-    void defaultLimits();
 };
 
 void TestDecode::gb18030DecoderIsAvailable()
@@ -117,27 +113,6 @@ void TestDecode::onlyWebAddressesAreFetchable()
     QCOMPARE(IsFetchableUrl(QUrl(address, QUrl::TolerantMode)), fetchable);
 }
 
-void TestDecode::failureReasons_data()
-{
-    QTest::addColumn<FetchError>("error");
-    QTest::addColumn<int>("status");
-    QTest::addColumn<QString>("reason");
-    QTest::newRow("success has no reason") << FetchError::None << 200 << QString();
-    QTest::newRow("time-out") << FetchError::Timeout << 0 << QStringLiteral("超时");
-    QTest::newRow("status names its code") << FetchError::HttpStatus << 503 << QStringLiteral("HTTP 503");
-    QTest::newRow("unreachable") << FetchError::Unreachable << 0 << QStringLiteral("无法连接");
-    QTest::newRow("unsupported") << FetchError::UnsupportedAddress << 0 << QStringLiteral("不支持的网址");
-    QTest::newRow("too large") << FetchError::TooLarge << 200 << QStringLiteral("页面过大");
-}
-
-void TestDecode::failureReasons()
-{
-    QFETCH(FetchError, error);
-    QFETCH(int, status);
-    QFETCH(QString, reason);
-    QCOMPARE(FailureReason(error, status), reason);
-}
-
 void TestDecode::crawlerUserAgentHasNoSpaces()
 {
     const QByteArray agent(CrawlerUserAgent);
@@ -145,15 +120,6 @@ void TestDecode::crawlerUserAgentHasNoSpaces()
                              "+Version/5.1+Mobile+Safari/10600.6.3+(compatible;+Baiduspider/2.0;++http://"));
     QVERIFY(agent.endsWith(")"));
     QVERIFY(!agent.contains(' '));
-}
-
-void TestDecode::defaultLimits()
-{
-    const FetchLimits limits;
-    QCOMPARE(limits.timeLimit, 8000ms);
-    QCOMPARE(limits.transferTimeout, 2000ms);
-    QCOMPARE(limits.sizeCap, qint64(64) * 1024 * 1024);
-    QCOMPARE(limits.maxRedirects, 10);
 }
 
 QTEST_APPLESS_MAIN(TestDecode)
