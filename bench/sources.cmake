@@ -1,4 +1,5 @@
 # Operations of the filter, rewrite, batch and fetch families.
 target_sources(lumbrel-bench PRIVATE
     ops_rewrites.cpp
+    ops_fetch.cpp
 )

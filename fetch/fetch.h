@@ -1,3 +1,5 @@
 #pragma once
 
 // Page retrieval and decoding.
+#include "fetch/decode.h"
+#include "fetch/fetcher.h"

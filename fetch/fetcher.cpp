@@ -1,0 +1,243 @@
+#include "fetch/fetcher.h"
+
+#include "fetch/decode.h"
+
+#include <QNetworkAccessManager>
+#include <QNetworkReply>
+#include <QNetworkRequest>
+
+namespace lumbrel {
+
+FetchRequest& FetchRequest::setUrl(const QUrl& value)
+{
+    url = value;
+    return *this;
+}
+
+FetchRequest& FetchRequest::setCrawler(bool value)
+{
+    crawler = value;
+    return *this;
+}
+
+FetchRequest& FetchRequest::setLimits(const FetchLimits& value)
+{
+    limits = value;
+    return *this;
+}
+
+FetchRequest& FetchRequest::setTimeLimit(std::chrono::milliseconds value)
+{
+    limits.timeLimit = value;
+    return *this;
+}
+
+FetchRequest& FetchRequest::setTransferTimeout(std::chrono::milliseconds value)
+{
+    limits.transferTimeout = value;
+    return *this;
+}
+
+FetchRequest& FetchRequest::setSizeCap(qint64 value)
+{
+    limits.sizeCap = value;
+    return *this;
+}
+
+QString FailureReason(FetchError error, int httpStatus)
+{
+    switch (error) {
+    case FetchError::None:
+        return {};
+    case FetchError::Timeout:
+        return QStringLiteral("超时");
+    case FetchError::HttpStatus:
+        return QStringLiteral("HTTP ") + QString::number(httpStatus);
+    case FetchError::Unreachable:
+        return QStringLiteral("无法连接");
+    case FetchError::UnsupportedAddress:
+        return QStringLiteral("不支持的网址");
+    case FetchError::TooLarge:
+        return QStringLiteral("页面过大");
+    }
+    return {};
+}
+
+bool IsFetchableUrl(const QUrl& url)
+{
+    const QString scheme = url.scheme();
+    const bool web =
+        scheme.compare(u"http", Qt::CaseInsensitive) == 0 || scheme.compare(u"https", Qt::CaseInsensitive) == 0;
+    return url.isValid() && web && !url.host().isEmpty();
+}
+
+PageFetch::PageFetch(FetchRequest request, QObject* parent)
+    : QObject(parent)
+    , m_request(std::move(request))
+{
+    m_limitTimer.setSingleShot(true);
+    connect(&m_limitTimer, &QTimer::timeout, this, [this] { stop(FetchError::Timeout); });
+    start();
+}
+
+PageFetch::~PageFetch()
+{
+    dropReply();
+}
+
+void PageFetch::start()
+{
+    if (!IsFetchableUrl(m_request.url)) {
+        // Reported from the event loop like every other outcome, never from inside the call.
+        QMetaObject::invokeMethod(
+            this,
+            [this] {
+                finish({FetchError::UnsupportedAddress, 0, {}, {}});
+            },
+            Qt::QueuedConnection);
+        return;
+    }
+    QNetworkRequest request(m_request.url);
+    request.setTransferTimeout(static_cast<int>(m_request.limits.transferTimeout.count()));
+    // Qt follows http and https hops only and refuses a step down from https to http; our own
+    // check in onRedirected stands guard should that ever change.
+    request.setAttribute(QNetworkRequest::RedirectPolicyAttribute, QNetworkRequest::NoLessSafeRedirectPolicy);
+    request.setMaximumRedirectsAllowed(m_request.limits.maxRedirects);
+    if (m_request.crawler) {
+        request.setRawHeader("If-Modified-Since", "0");
+        request.setRawHeader("User-Agent", CrawlerUserAgent);
+        request.setRawHeader("Content-Type", "application/x-www-form-urlencoded");
+    }
+    // A manager of its own: no cookies, cache or connections shared between fetches.
+    m_manager = new QNetworkAccessManager(this);
+    m_reply = m_manager->get(request);
+    connect(m_reply, &QNetworkReply::readyRead, this, &PageFetch::onReadyRead);
+    connect(m_reply, &QNetworkReply::downloadProgress, this, &PageFetch::onProgress);
+    connect(m_reply, &QNetworkReply::redirected, this, &PageFetch::onRedirected);
+    connect(m_reply, &QNetworkReply::finished, this, &PageFetch::onReplyFinished);
+    m_limitTimer.start(m_request.limits.timeLimit);
+}
+
+void PageFetch::onReadyRead()
+{
+    m_body += m_reply->readAll();
+    if (m_body.size() > m_request.limits.sizeCap)
+        stop(FetchError::TooLarge);
+}
+
+void PageFetch::onProgress(qint64 received, qint64 total)
+{
+    // `total` is the announced length: a page announced too large is not waited for.
+    if (received > m_request.limits.sizeCap || total > m_request.limits.sizeCap)
+        stop(FetchError::TooLarge);
+}
+
+void PageFetch::onRedirected(const QUrl& url)
+{
+    if (!IsFetchableUrl(url))
+        stop(FetchError::UnsupportedAddress);
+}
+
+void PageFetch::stop(FetchError why)
+{
+    if (m_done || !m_reply)
+        return;
+    if (m_stopReason == FetchError::None)
+        m_stopReason = why;
+    m_reply->abort(); // emits finished at once
+}
+
+void PageFetch::onReplyFinished()
+{
+    if (m_done)
+        return;
+    m_limitTimer.stop();
+    FetchResult result;
+    const QVariant status = m_reply->attribute(QNetworkRequest::HttpStatusCodeAttribute);
+    result.httpStatus = status.isValid() ? status.toInt() : 0;
+    const QNetworkReply::NetworkError error = m_reply->error();
+    if (m_stopReason == FetchError::None && m_reply->isOpen()) {
+        m_body += m_reply->readAll();
+        if (m_body.size() > m_request.limits.sizeCap)
+            m_stopReason = FetchError::TooLarge;
+    }
+    if (m_stopReason != FetchError::None) {
+        result.error = m_stopReason;
+    } else if (error == QNetworkReply::NoError && result.httpStatus == 200) {
+        result.body = std::move(m_body);
+        result.contentType = m_reply->rawHeader("Content-Type");
+    } else if (error == QNetworkReply::OperationCanceledError || error == QNetworkReply::TimeoutError) {
+        // We abort only with a reason set, so a cancel without one is the transfer time-out.
+        result.error = FetchError::Timeout;
+    } else if (error == QNetworkReply::ProtocolUnknownError || error == QNetworkReply::ProtocolInvalidOperationError ||
+               error == QNetworkReply::InsecureRedirectError) {
+        result.error = FetchError::UnsupportedAddress;
+    } else if (result.httpStatus > 0 && result.httpStatus != 200) {
+        result.error = FetchError::HttpStatus;
+    } else {
+        result.error = FetchError::Unreachable;
+    }
+    m_body.clear();
+    finish(std::move(result));
+}
+
+void PageFetch::finish(FetchResult result)
+{
+    if (m_done)
+        return;
+    m_done = true;
+    dropReply();
+    emit finished(result);
+    deleteLater();
+}
+
+void PageFetch::abandon()
+{
+    if (m_done)
+        return;
+    m_done = true;
+    dropReply();
+    deleteLater();
+}
+
+void PageFetch::dropReply()
+{
+    m_limitTimer.stop();
+    if (!m_reply)
+        return;
+    QNetworkReply* reply = m_reply;
+    m_reply = nullptr;
+    reply->disconnect(this);
+    if (!reply->isFinished())
+        reply->abort();
+    reply->deleteLater();
+}
+
+PageFetch* HttpGetBytes(const FetchRequest& request, QObject* context, std::function<void(const FetchResult&)> done)
+{
+    auto* fetch = new PageFetch(request, context);
+    QObject::connect(fetch, &PageFetch::finished, fetch, std::move(done));
+    return fetch;
+}
+
+PageFetch* FetchText(const FetchRequest& request,
+                     const QString& charset,
+                     QObject* context,
+                     std::function<void(const PageText&)> done)
+{
+    return HttpGetBytes(request, context, [charset, done = std::move(done)](const FetchResult& bytes) {
+        done(PageText{bytes.error, bytes.httpStatus, BytesToText(bytes.body, charset)});
+    });
+}
+
+PageFetch* FetchPage(const QString& address,
+                     QStringView choice,
+                     FetchRequest settings,
+                     QObject* context,
+                     std::function<void(const PageText&)> done)
+{
+    settings.setUrl(QUrl(address, QUrl::TolerantMode));
+    return FetchText(settings, CharsetForChoice(choice), context, std::move(done));
+}
+
+} // namespace lumbrel

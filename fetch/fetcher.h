@@ -1,0 +1,155 @@
+#pragma once
+
+#include <QByteArray>
+#include <QObject>
+#include <QString>
+#include <QTimer>
+#include <QUrl>
+
+#include <chrono>
+#include <functional>
+
+class QNetworkAccessManager;
+class QNetworkReply;
+
+namespace lumbrel {
+
+// The User-Agent of crawler mode: no spaces, "+" stands where a space would be.
+inline constexpr char CrawlerUserAgent[] =
+    "Mozilla/5.0+(Linux;u;Android+4.2.2;zh-cn;)+AppleWebKit/534.46+(KHTML,like+Gecko)+Version/5.1+Mobile+"
+    "Safari/10600.6.3+(compatible;+Baiduspider/2.0;++http://www.baidu.com/search/spider.html)";
+
+// How long and how much one fetch may take. Tests shorten these; the program uses the defaults.
+struct FetchLimits
+{
+    // From sending until the whole body is in.
+    std::chrono::milliseconds timeLimit{8000};
+    // Without any byte moving in either direction.
+    std::chrono::milliseconds transferTimeout{2000};
+    // Bytes of the (decompressed) body; a larger page is abandoned.
+    qint64 sizeCap = qint64(64) * 1024 * 1024;
+    int maxRedirects = 10;
+};
+
+// One GET: the address, crawler mode and the limits.
+struct FetchRequest
+{
+    QUrl url;
+    bool crawler = false;
+    FetchLimits limits;
+
+    FetchRequest& setUrl(const QUrl& value);
+    FetchRequest& setCrawler(bool value);
+    FetchRequest& setLimits(const FetchLimits& value);
+    FetchRequest& setTimeLimit(std::chrono::milliseconds value);
+    FetchRequest& setTransferTimeout(std::chrono::milliseconds value);
+    FetchRequest& setSizeCap(qint64 value);
+};
+
+enum class FetchError
+{
+    None,
+    Timeout,
+    HttpStatus,
+    Unreachable,
+    UnsupportedAddress,
+    TooLarge,
+};
+
+// The reason of a failed fetch as the status line words it: "超时", "HTTP 404", "无法连接",
+// "不支持的网址", "页面过大"; empty for None.
+QString FailureReason(FetchError error, int httpStatus);
+
+// Only http and https addresses with a host are ever requested, also after a redirect.
+bool IsFetchableUrl(const QUrl& url);
+
+struct FetchResult
+{
+    FetchError error = FetchError::None;
+    // The last status code received; 0 when no response arrived.
+    int httpStatus = 0;
+    QByteArray body;
+    QByteArray contentType;
+
+    bool ok() const
+    {
+        return error == FetchError::None;
+    }
+    QString failureReason() const
+    {
+        return FailureReason(error, httpStatus);
+    }
+};
+
+struct PageText
+{
+    FetchError error = FetchError::None;
+    int httpStatus = 0;
+    QString text;
+
+    bool ok() const
+    {
+        return error == FetchError::None;
+    }
+    QString failureReason() const
+    {
+        return FailureReason(error, httpStatus);
+    }
+};
+
+// One GET in flight. It sends the request on construction and emits `finished` once, from
+// the event loop, unless it is abandoned or destroyed first; then it deletes itself later.
+// A body arrives only with status 200; redirects are followed up to the limit.
+class PageFetch final : public QObject
+{
+    Q_OBJECT
+
+public:
+    explicit PageFetch(FetchRequest request, QObject* parent = nullptr);
+    ~PageFetch() override;
+
+    // Stops the request; `finished` is not emitted.
+    void abandon();
+
+signals:
+    void finished(const lumbrel::FetchResult& result);
+
+private:
+    void start();
+    void onReadyRead();
+    void onProgress(qint64 received, qint64 total);
+    void onRedirected(const QUrl& url);
+    void onReplyFinished();
+    void stop(FetchError why);
+    void finish(FetchResult result);
+    void dropReply();
+
+    FetchRequest m_request;
+    QNetworkAccessManager* m_manager = nullptr;
+    QNetworkReply* m_reply = nullptr;
+    QTimer m_limitTimer;
+    QByteArray m_body;
+    FetchError m_stopReason = FetchError::None;
+    bool m_done = false;
+};
+
+// `HttpGetBytes`: starts one GET as a child of `context`; `done` gets the outcome unless
+// `context` is destroyed or the fetch abandoned first.
+PageFetch* HttpGetBytes(const FetchRequest& request, QObject* context, std::function<void(const FetchResult&)> done);
+
+// `FetchText`: HttpGetBytes, then the body decoded in `charset` (BytesToText).
+PageFetch* FetchText(const FetchRequest& request,
+                     const QString& charset,
+                     QObject* context,
+                     std::function<void(const PageText&)> done);
+
+// `FetchPage`: the page at `address` (used as given; an address that is no http or https URL
+// fails with UnsupportedAddress) in the character set of `choice` (CharsetForChoice).
+// `settings` gives crawler mode and the limits; its url is replaced.
+PageFetch* FetchPage(const QString& address,
+                     QStringView choice,
+                     FetchRequest settings,
+                     QObject* context,
+                     std::function<void(const PageText&)> done);
+
+} // namespace lumbrel
