@@ -1,1 +1,3 @@
 # Fuzzers of the filter, rewrite and fetch families.
+lumbrel_add_fuzzer(fuzz_html lumbrel_core)
+lumbrel_add_fuzzer(fuzz_rewrites lumbrel_core)
