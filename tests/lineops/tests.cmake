@@ -1,1 +1,3 @@
 # Tests of the lineops module.
+lumbrel_add_test(NAME lineops.number SOURCES lineops/testnumber.cpp LIBS lumbrel_core)
+lumbrel_add_test(NAME lineops.filters SOURCES lineops/testfilters.cpp LIBS lumbrel_core)
