@@ -1,3 +1,4 @@
 # Tests of the lineops module.
 lumbrel_add_test(NAME lineops.number SOURCES lineops/testnumber.cpp LIBS lumbrel_core)
 lumbrel_add_test(NAME lineops.filters SOURCES lineops/testfilters.cpp LIBS lumbrel_core)
+lumbrel_add_test(NAME lineops.filterswindow SOURCES lineops/testfilterswindow.cpp LIBS lumbrel_gui)
