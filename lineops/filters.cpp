@@ -81,18 +81,19 @@ bool IncludeChinese(QStringView text)
 
 LineOpResult RemoveEmptyLines(QStringView text)
 {
-    const QString collapsed = ReplaceAll(ReplaceAll(text, u"\r\n\r\n\r\n", CrLf), u"\r\n\r\n", CrLf);
+    QString collapsed = ReplaceAll(ReplaceAll(text, u"\r\n\r\n\r\n", CrLf), u"\r\n\r\n", CrLf);
     if (!collapsed.contains(CrLf))
         return LineOpResult::refuse(QStringLiteral("没有发现空行符 去空行失败"));
-    QStringView rest = collapsed;
-    if (rest.startsWith(CrLf))
-        rest = rest.sliced(CrLf.size());
-    if (collapsed.endsWith(CrLf)) {
-        const qsizetype last = rest.lastIndexOf(CrLf);
-        rest = rest.first(std::max<qsizetype>(last, 0));
-    }
     LineOpResult result;
-    result.text = rest.size() == collapsed.size() ? collapsed : rest.toString();
+    result.text = std::move(collapsed);
+    // The ends are cut in place: the collapsed text is this function's own copy.
+    const bool endsWithBreak = result.text.endsWith(CrLf);
+    if (result.text.startsWith(CrLf))
+        result.text.remove(0, CrLf.size());
+    if (endsWithBreak) {
+        const qsizetype last = result.text.lastIndexOf(CrLf);
+        result.text.truncate(std::max<qsizetype>(last, 0));
+    }
     return result;
 }
 
@@ -101,6 +102,8 @@ LineOpResult FilterChinese(QStringView text, ChineseFilter mode)
     const LineList lines = SplitLines(text);
     LineList kept;
     LineList dropped;
+    kept.reserve(lines.size());
+    dropped.reserve(lines.size());
     const bool keepChinese = mode == ChineseFilter::KeepChinese;
     for (QStringView line : lines)
         (IncludeChinese(line) == keepChinese ? kept : dropped).append(line);
@@ -124,7 +127,9 @@ LineOpResult FilterByLength(QStringView text, QStringView limit, LengthFilter mo
     meter.start(lines.size());
     LineList kept;
     LineList dropped;
+    // Reserving the most either may need touches no memory until it is used.
     kept.reserve(lines.size());
+    dropped.reserve(lines.size());
     // Lengths compare as doubles: exact for any real length, and an N beyond every integer
     // type (1e400 reads as infinity) needs no conversion.
     const bool keepShorter = mode == LengthFilter::KeepShorter;
@@ -153,6 +158,7 @@ LineOpResult RemoveContaining(QStringView text, QStringView keyword, ProgressMet
     LineList kept;
     LineList removed;
     kept.reserve(lines.size());
+    removed.reserve(lines.size());
     forEachLineContaining(text, lines, keyword, [&](QStringView line, bool contains) {
         (contains ? removed : kept).append(line);
         meter.step();
