@@ -79,7 +79,7 @@ void RunContainsFilter(Form1& form)
         // A step of the batch job: continue it, and gather this keyword's lines in front of
         // those of the earlier keywords.
         form.timer1()->start(ContinueJobMs);
-        form.linshi()->setContent(removed + CrLf + form.linshi()->content());
+        form.linshi()->prependContent(removed + CrLf);
         return;
     }
     form.linshi()->setContent(removed);

@@ -225,6 +225,9 @@ void TestFiltersWindow::containsFilterInJobModeGathersAndContinues()
     box(form, 2)->setText(QStringLiteral("zz"));
     click(form, 9);
     QCOMPARE(area(form, "linshi")->content(), QStringLiteral("\r\na3\r\na1\r\n\r\nx"));
+    // linshi grows at its front without being rewritten; each step is still one undo step.
+    area(form, "linshi")->undo();
+    QCOMPARE(area(form, "linshi")->content(), QStringLiteral("a3\r\na1\r\n\r\nx"));
 }
 
 void TestFiltersWindow::containsRefusalLeavesEverythingAlone_data()
