@@ -1,9 +1,11 @@
 #include "lineops/number.h"
 
+#include "shell/linemodel.h"
+
 #include <charconv>
+#include <cmath>
 #include <limits>
 #include <string>
-#include <system_error>
 
 namespace lumbrel {
 
@@ -14,93 +16,87 @@ bool isDigit(QChar c)
     return c >= u'0' && c <= u'9';
 }
 
+// Where the digits of a checked number put its most significant digit, as a power of ten;
+// only its sign matters (overflow or underflow), so the exponent saturates.
+long long magnitudeOf(QStringView mantissa, long long exponent)
+{
+    const qsizetype point = mantissa.indexOf(u'.');
+    const QStringView whole = point < 0 ? mantissa : mantissa.first(point);
+    qsizetype leading = 0;
+    while (leading < whole.size() && whole[leading] == u'0')
+        ++leading;
+    if (leading < whole.size())
+        return exponent + (whole.size() - leading - 1);
+    const QStringView fraction = point < 0 ? QStringView() : mantissa.sliced(point + 1);
+    qsizetype zeros = 0;
+    while (zeros < fraction.size() && fraction[zeros] == u'0')
+        ++zeros;
+    return exponent - (zeros + 1);
+}
+
 } // namespace
 
 std::optional<double> ParseNumber(QStringView text)
 {
+    const QStringView s = TrimSpaces(text);
     qsizetype i = 0;
-    qsizetype end = text.size();
-    while (i < end && text[i] == u' ')
-        ++i;
-    while (end > i && text[end - 1] == u' ')
-        --end;
-
-    // Checked by hand: std::from_chars takes no leading "+", and strtod would follow the
-    // process locale's decimal point.
     bool negative = false;
-    if (i < end && (text[i] == u'+' || text[i] == u'-')) {
-        negative = text[i] == u'-';
+    if (i < s.size() && (s[i] == u'+' || s[i] == u'-')) {
+        negative = s[i] == u'-';
         ++i;
     }
-    std::string plain;
-    plain.reserve(static_cast<std::size_t>(end - i));
-    qsizetype intDigits = 0;
-    qsizetype fracDigits = 0;
-    while (i < end && isDigit(text[i])) {
-        plain.push_back(static_cast<char>(text[i].unicode()));
-        ++intDigits;
+    const qsizetype mantissaStart = i;
+    qsizetype digits = 0;
+    while (i < s.size() && isDigit(s[i])) {
         ++i;
+        ++digits;
     }
-    if (i < end && text[i] == u'.') {
-        plain.push_back('.');
+    if (i < s.size() && s[i] == u'.') {
         ++i;
-        while (i < end && isDigit(text[i])) {
-            plain.push_back(static_cast<char>(text[i].unicode()));
-            ++fracDigits;
+        while (i < s.size() && isDigit(s[i])) {
             ++i;
+            ++digits;
         }
     }
-    if (intDigits + fracDigits == 0)
+    if (digits == 0)
         return std::nullopt;
-    // Decimal exponent of the leading significant digit, for values out of the double range.
-    qsizetype leading = 0;
-    bool allZero = true;
-    for (char c : plain) {
-        if (c == '.')
-            continue;
-        if (c != '0') {
-            allZero = false;
-            break;
-        }
-        ++leading;
-    }
+    const QStringView mantissa = s.sliced(mantissaStart, i - mantissaStart);
     long long exponent = 0;
-    if (i < end && (text[i] == u'e' || text[i] == u'E')) {
-        plain.push_back('e');
+    if (i < s.size() && (s[i] == u'e' || s[i] == u'E')) {
         ++i;
-        bool expNegative = false;
-        if (i < end && (text[i] == u'+' || text[i] == u'-')) {
-            expNegative = text[i] == u'-';
-            plain.push_back(static_cast<char>(text[i].unicode()));
+        bool negativeExponent = false;
+        if (i < s.size() && (s[i] == u'+' || s[i] == u'-')) {
+            negativeExponent = s[i] == u'-';
             ++i;
         }
-        const qsizetype expStart = i;
-        while (i < end && isDigit(text[i])) {
-            plain.push_back(static_cast<char>(text[i].unicode()));
-            if (exponent < 1'000'000'000)
-                exponent = exponent * 10 + (text[i].unicode() - u'0');
+        const qsizetype exponentStart = i;
+        constexpr long long Saturated = std::numeric_limits<int>::max();
+        while (i < s.size() && isDigit(s[i])) {
+            exponent = std::min(Saturated, exponent * 10 + (s[i].unicode() - u'0'));
             ++i;
         }
-        if (i == expStart)
+        if (i == exponentStart)
             return std::nullopt;
-        if (expNegative)
+        if (negativeExponent)
             exponent = -exponent;
     }
-    if (i != end)
+    if (i != s.size())
         return std::nullopt;
 
-    const double sign = negative ? -1.0 : 1.0;
-    if (allZero)
-        return sign * 0.0;
-    double value = 0.0;
-    const auto [ptr, ec] = std::from_chars(plain.data(), plain.data() + plain.size(), value);
-    if (ec == std::errc::result_out_of_range) {
-        const long long magnitude = exponent + static_cast<long long>(intDigits) - static_cast<long long>(leading);
-        return magnitude > 0 ? sign * std::numeric_limits<double>::infinity() : sign * 0.0;
-    }
-    if (ec != std::errc() || ptr != plain.data() + plain.size())
+    // Only ASCII is left, so the Latin-1 bytes are the number as written, minus its sign.
+    const std::string bytes = s.sliced(mantissaStart).toLatin1().toStdString();
+    double value = 0;
+    const auto [end, error] = std::from_chars(bytes.data(), bytes.data() + bytes.size(), value);
+    if (error == std::errc::result_out_of_range)
+        value = magnitudeOf(mantissa, exponent) > 0 ? std::numeric_limits<double>::infinity() : 0.0;
+    else if (error != std::errc() || end != bytes.data() + bytes.size())
         return std::nullopt;
-    return sign * value;
+    return negative ? -value : value;
+}
+
+bool IsWholeNumber(double value)
+{
+    return std::floor(value) == value;
 }
 
 } // namespace lumbrel

@@ -6,11 +6,15 @@
 
 namespace lumbrel {
 
-// The value of a number typed into a parameter box: optional spaces (U+0020) around it, an
-// optional sign, digits with an optional "." fraction ("5." and ".5" count), and an optional
-// exponent (e or E, optional sign, digits). Nothing else counts as a number: no thousands
-// separators, currency signs, hexadecimal or locale commas. An empty text is no number. A
-// value too large for a double becomes an infinity, one too small a zero of its sign.
+// The numbers typed into the parameter boxes: optional U+0020 spaces around, an optional
+// sign, ASCII digits with an optional "." fraction (at least one digit on either side of
+// the point) and an optional exponent ("e" or "E", optional sign, digits). Nothing else is
+// accepted: no thousands separators, no locale decimal comma, no hexadecimal, no "inf".
+// Values beyond the range of a double become an infinity, values too small to hold become
+// zero, as the usual decimal conversion does. The reading does not depend on the locale.
 std::optional<double> ParseNumber(QStringView text);
+
+// True when `value` is a whole number (its floor is itself); infinities count as whole.
+bool IsWholeNumber(double value);
 
 } // namespace lumbrel

@@ -8,4 +8,6 @@ target_sources(lumbrel_core PRIVATE
     lineops/rewrites.h
     lineops/shuffle.cpp
     lineops/shuffle.h
+    lineops/filters.cpp
+    lineops/filters.h
 )

@@ -54,6 +54,15 @@ qsizetype TextArea::setContent(const QString& text)
     return CountLines(normalized);
 }
 
+void TextArea::prependContent(const QString& text)
+{
+    // A normalized text ends in no lone CR, so nothing pairs up with the text behind it.
+    const QByteArray bytes = NormalizeLineEnds(text).toUtf8();
+    SendScintilla(SCI_SETTARGETRANGE, 0UL, 0L);
+    SendScintilla(SCI_REPLACETARGET, static_cast<unsigned long>(bytes.size()), bytes.constData());
+    SendScintilla(SCI_GOTOPOS, 0L);
+}
+
 QByteArray TextArea::fromMimeData(const QMimeData* source, bool& rectangular) const
 {
     rectangular = false;

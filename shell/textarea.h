@@ -22,6 +22,10 @@ public:
     // line count (CountLines) of the text the area now holds, so messages need no read-back.
     qsizetype setContent(const QString& text);
 
+    // Puts `text` in front of the whole text as one undo step; a lone CR or LF becomes CR LF.
+    // Costs the size of `text` only, however long the area's text is.
+    void prependContent(const QString& text);
+
 protected:
     QByteArray fromMimeData(const QMimeData* source, bool& rectangular) const override;
 
