@@ -23,6 +23,9 @@ TextArea::TextArea(QWidget* parent)
     // The horizontal scroll bar follows the longest line shown instead of a fixed width.
     SendScintilla(SCI_SETSCROLLWIDTH, 1L);
     SendScintilla(SCI_SETSCROLLWIDTHTRACKING, 1L);
+    // Keep the layout of the lines on screen: a line of millions of characters then costs its
+    // layout once per change, not once per scroll or caret blink.
+    SendScintilla(SCI_SETLAYOUTCACHE, static_cast<unsigned long>(SC_CACHE_PAGE));
     // Scintilla's own shortcuts stay; nothing else gets in the way of plain text.
     setFont(QFontDatabase::systemFont(QFontDatabase::GeneralFont));
 }
@@ -50,7 +53,11 @@ qsizetype TextArea::setContent(const QString& text)
     SendScintilla(SCI_TARGETWHOLEDOCUMENT);
     // One replace of the whole document is one undo step and keeps NUL bytes.
     SendScintilla(SCI_REPLACETARGET, static_cast<unsigned long>(bytes.size()), bytes.constData());
-    SendScintilla(SCI_GOTOPOS, 0L);
+    // Caret and view back to the start without "scroll caret into view": that lays out the
+    // whole first line, seconds on a line of millions of characters.
+    SendScintilla(SCI_SETEMPTYSELECTION, 0L);
+    SendScintilla(SCI_SETFIRSTVISIBLELINE, 0L);
+    SendScintilla(SCI_SETXOFFSET, 0L);
     return CountLines(normalized);
 }
 
@@ -60,7 +67,11 @@ void TextArea::prependContent(const QString& text)
     const QByteArray bytes = NormalizeLineEnds(text).toUtf8();
     SendScintilla(SCI_SETTARGETRANGE, 0UL, 0L);
     SendScintilla(SCI_REPLACETARGET, static_cast<unsigned long>(bytes.size()), bytes.constData());
-    SendScintilla(SCI_GOTOPOS, 0L);
+    // Caret and view back to the start without "scroll caret into view": that lays out the
+    // whole first line, seconds on a line of millions of characters.
+    SendScintilla(SCI_SETEMPTYSELECTION, 0L);
+    SendScintilla(SCI_SETFIRSTVISIBLELINE, 0L);
+    SendScintilla(SCI_SETXOFFSET, 0L);
 }
 
 QByteArray TextArea::fromMimeData(const QMimeData* source, bool& rectangular) const
