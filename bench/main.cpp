@@ -13,6 +13,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <map>
+#include <optional>
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -40,29 +41,33 @@ void report(const QString& name, const QString& text, qsizetype bytes, double se
     std::fflush(stdout);
 }
 
-int runInWindow(const QString& name, const QString& path, int runs, int argc, char** argv)
+std::optional<QByteArray> readFile(const QString& path)
 {
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly)) {
         std::fprintf(stderr, "lumbrel-bench: cannot read %s\n", qPrintable(path));
-        return 2;
+        return std::nullopt;
     }
-    const QByteArray bytes = file.readAll();
-    const QString text = QString::fromUtf8(bytes);
+    return file.readAll();
+}
+
+int runInWindow(const QString& name, const QString& path, int runs, int argc, char** argv)
+{
+    const std::optional<QByteArray> bytes = readFile(path);
+    if (!bytes)
+        return 2;
+    const QString text = QString::fromUtf8(*bytes);
     QApplication app(argc, argv);
-    report(name + QStringLiteral("@window"), text, bytes.size(), runWindowOp(name, text, runs));
+    report(name + QStringLiteral("@window"), text, bytes->size(), runWindowOp(name, text, runs));
     return 0;
 }
 
 int runOne(const BenchOp& op, const QString& path, int runs, int argc, char** argv)
 {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
-        std::fprintf(stderr, "lumbrel-bench: cannot read %s\n", qPrintable(path));
+    const std::optional<QByteArray> bytes = readFile(path);
+    if (!bytes)
         return 2;
-    }
-    const QByteArray bytes = file.readAll();
-    const QString text = QString::fromUtf8(bytes);
+    const QString text = QString::fromUtf8(*bytes);
     std::unique_ptr<QCoreApplication> app;
     if (op.needsWidgets)
         app = std::make_unique<QApplication>(argc, argv);
@@ -134,36 +139,17 @@ int main(int argc, char** argv)
         }
     }
     int status = 0;
-    if (window) {
-        for (const QString& name : ops) {
-            if (!hasWindowOp(name)) {
-                std::fprintf(stderr, "lumbrel-bench: no window command named %s\n", qPrintable(name));
-                status = 2;
-                continue;
-            }
-            for (const QString& file : files) {
-                const pid_t child = fork();
-                if (child == 0)
-                    _exit(runInWindow(name, file, runs, argc, argv));
-                int childStatus = 0;
-                waitpid(child, &childStatus, 0);
-                if (!WIFEXITED(childStatus) || WEXITSTATUS(childStatus) != 0)
-                    status = 1;
-            }
-        }
-        return status;
-    }
     for (const QString& name : ops) {
         const auto it = registry().find(name);
-        if (it == registry().end()) {
-            std::fprintf(stderr, "lumbrel-bench: no op named %s\n", qPrintable(name));
+        if (window ? !hasWindowOp(name) : it == registry().end()) {
+            std::fprintf(stderr, "lumbrel-bench: no %s named %s\n", window ? "window command" : "op", qPrintable(name));
             status = 2;
             continue;
         }
         for (const QString& file : files) {
             const pid_t child = fork();
             if (child == 0)
-                _exit(runOne(it->second, file, runs, argc, argv));
+                _exit(window ? runInWindow(name, file, runs, argc, argv) : runOne(it->second, file, runs, argc, argv));
             int childStatus = 0;
             waitpid(child, &childStatus, 0);
             if (!WIFEXITED(childStatus) || WEXITSTATUS(childStatus) != 0)

@@ -86,9 +86,7 @@ Form1::Form1(QWidget* parent)
     client->setGeometry(strip.left(), strip.top() + rowHeight, strip.width(), strip.height() - rowHeight);
 
     const auto button = [this](int n, const char16_t* caption, Placed where, QWidget* parentWidget) {
-        auto* b = new QPushButton(QString::fromUtf16(caption), parentWidget);
-        m_commands[static_cast<std::size_t>(n - 1)] = place(b, QStringLiteral("Command%1").arg(n), where);
-        return b;
+        addButton(n, caption, rectOf(where), parentWidget);
     };
     const auto area = [this](const QString& name, Placed where, QWidget* parentWidget) {
         return place(new TextArea(parentWidget), name, where);
@@ -161,14 +159,11 @@ Form1::Form1(QWidget* parent)
 void Form1::buildPages()
 {
     const auto button = [this](int n, const char16_t* caption, Placed where, QWidget* parentWidget) {
-        auto* b = new QPushButton(QString::fromUtf16(caption), parentWidget);
-        m_commands[static_cast<std::size_t>(n - 1)] = place(b, QStringLiteral("Command%1").arg(n), where);
-        return b;
+        addButton(n, caption, rectOf(where), parentWidget);
     };
     const auto textBox = [this](int n, const char16_t* start, Placed where, QWidget* parentWidget) {
         auto* t = new LineBox(QString::fromUtf16(start), parentWidget);
         m_texts[static_cast<std::size_t>(n - 1)] = place(t, QStringLiteral("Text%1").arg(n), where);
-        return t;
     };
 
     QFrame* p1 = page(1);
@@ -215,6 +210,14 @@ void Form1::buildPages()
     m_option1 = place(new QRadioButton(QStringLiteral("utf-8"), p4), QStringLiteral("Option1"), {120, 600, 975, 255});
     m_option2 = place(new QRadioButton(QStringLiteral("gb2312"), p4), QStringLiteral("Option2"), {1320, 600, 975, 255});
     m_option1->setChecked(true);
+}
+
+void Form1::addButton(int n, const char16_t* caption, const QRect& where, QWidget* parentWidget)
+{
+    auto* b = new QPushButton(QString::fromUtf16(caption), parentWidget);
+    b->setObjectName(QStringLiteral("Command%1").arg(n));
+    b->setGeometry(where);
+    m_commands[static_cast<std::size_t>(n - 1)] = b;
 }
 
 QPushButton* Form1::command(int n) const

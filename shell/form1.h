@@ -115,6 +115,7 @@ public:
 
 private:
     void buildPages();
+    void addButton(int n, const char16_t* caption, const QRect& where, QWidget* parentWidget);
     void selectTab(int index);
 
     QTabBar* m_tabStrip = nullptr;
