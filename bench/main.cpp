@@ -79,15 +79,7 @@ int runOne(const BenchOp& op, const QString& path, int runs, int argc, char** ar
         seconds.push_back(static_cast<double>(t.nsecsElapsed()) / 1e9);
     }
     std::sort(seconds.begin(), seconds.end());
-    rusage usage{};
-    getrusage(RUSAGE_SELF, &usage);
-    std::printf("op=%s lines=%lld mb=%.1f seconds=%.3f peak_mb=%.0f\n",
-                qPrintable(op.name),
-                static_cast<long long>(CountLines(text)),
-                static_cast<double>(bytes.size()) / 1e6,
-                seconds[seconds.size() / 2],
-                static_cast<double>(usage.ru_maxrss) / 1024.0);
-    std::fflush(stdout);
+    report(op.name, text, bytes->size(), seconds[seconds.size() / 2]);
     return 0;
 }
 } // namespace
