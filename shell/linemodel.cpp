@@ -76,10 +76,20 @@ qsizetype countLf(const char16_t* s, qsizetype n)
     qsizetype count = 0;
     qsizetype i = 0;
 #if defined(__SSE2__)
+    // Each matching lane adds one to a 16-bit counter; the counters are summed before they
+    // can overflow.
     const __m128i lf = _mm_set1_epi16(static_cast<short>(Lf));
-    for (; i + 8 <= n; i += 8) {
-        const __m128i block = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s + i));
-        count += std::popcount(static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi16(block, lf)))) / 2;
+    while (i + 8 <= n) {
+        __m128i counters = _mm_setzero_si128();
+        const qsizetype stop = std::min(n - 7, i + 8 * 32767);
+        for (; i < stop; i += 8) {
+            const __m128i block = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s + i));
+            counters = _mm_sub_epi16(counters, _mm_cmpeq_epi16(block, lf));
+        }
+        alignas(16) uint16_t lanes[8];
+        _mm_store_si128(reinterpret_cast<__m128i*>(lanes), counters);
+        for (uint16_t lane : lanes)
+            count += lane;
     }
 #endif
     for (; i < n; ++i)
@@ -115,7 +125,7 @@ qsizetype CountLines(QStringView text)
 {
     if (!text.contains(CrLf))
         return 0;
-    const qsizetype lfs = text.count(QChar(Lf));
+    const qsizetype lfs = countLf(reinterpret_cast<const char16_t*>(text.utf16()), text.size());
     return text.endsWith(QChar(Lf)) ? lfs : lfs + 1;
 }
 

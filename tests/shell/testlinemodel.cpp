@@ -41,6 +41,8 @@ void TestLineModel::countLines_data()
     QTest::newRow("a lone LF counts once a CR LF exists") << QStringLiteral("a\nb\r\nc") << qsizetype{3};
     QTest::newRow("lone LF without any CR LF counts 0") << QStringLiteral("a\nb") << qsizetype{0};
     QTest::newRow("trailing lone CR is no break") << QStringLiteral("a\r\nb\r") << qsizetype{2};
+    QTest::newRow("breaks across many eight-unit blocks")
+        << QStringLiteral("abcdefg\r\n\n1234567\r\nxy\n").repeated(5000) << qsizetype{20000};
 }
 
 void TestLineModel::countLines()
