@@ -166,7 +166,7 @@ public:
 
     // first[i]: the first line with the content of line i. container[f]: the first line that
     // holds the content of line f as a strict substring, or NoLine.
-    void run(std::vector<uint32_t>& first, std::vector<uint32_t>& container)
+    void run(std::vector<uint32_t>& first, std::vector<uint32_t>& container, ProgressMeter& meter)
     {
         const auto n = static_cast<uint32_t>(m_lines.size());
         first.assign(n, NoLine);
@@ -224,6 +224,8 @@ public:
         // is the earliest.
         std::vector<uint64_t> prefix;
         for (uint32_t j = 0; j < n; ++j) {
+            if ((j & 4095) == 0)
+                meter.pulse(j, n);
             // A repeated content, or a line inside an earlier one, adds no new container.
             if (first[j] != j || container[j] < j || m_lines[j].size() < 2)
                 continue;
@@ -312,7 +314,7 @@ private:
 
 } // namespace
 
-std::vector<char> DuplicateKeepMask(const LineList& lines)
+std::vector<char> DuplicateKeepMask(const LineList& lines, ProgressMeter& meter)
 {
     const auto n = static_cast<uint32_t>(lines.size());
     std::vector<char> keep(n, 0);
@@ -320,7 +322,7 @@ std::vector<char> DuplicateKeepMask(const LineList& lines)
         return keep;
     std::vector<uint32_t> first;
     std::vector<uint32_t> container;
-    SubstringFinder(lines).run(first, container);
+    SubstringFinder(lines).run(first, container, meter);
 
     bool anyLoneBreak = false;
     for (QStringView line : lines)
@@ -361,7 +363,7 @@ LineOpResult RemoveDuplicates(QStringView text, ProgressMeter& meter)
     if (lines.size() < 3)
         return LineOpResult::refuse(QStringLiteral("数据不足，人工去除吧"));
     meter.start(lines.size());
-    const std::vector<char> keep = DuplicateKeepMask(lines);
+    const std::vector<char> keep = DuplicateKeepMask(lines, meter);
     LineList kept;
     kept.reserve(lines.size());
     for (qsizetype i = 0; i < lines.size(); ++i) {

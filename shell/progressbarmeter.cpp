@@ -54,6 +54,16 @@ void ProgressBarMeter::show()
     m_sincePaint.restart();
 }
 
+void ProgressBarMeter::pulse(qsizetype done, qsizetype total)
+{
+    if (total <= 0 || m_sincePaint.elapsed() < PaintIntervalMs)
+        return;
+    const auto shown = static_cast<qsizetype>(static_cast<double>(done) / static_cast<double>(total) * m_max);
+    m_bar->setValue(scaled(shown, m_max));
+    m_bar->repaint();
+    m_sincePaint.restart();
+}
+
 void ProgressBarMeter::finish()
 {
     m_value = 0;

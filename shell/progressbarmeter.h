@@ -18,6 +18,7 @@ public:
     void start(qsizetype max) override;
     void step() override;
     void finish() override;
+    void pulse(qsizetype done, qsizetype total) override;
 
     qsizetype value() const
     {

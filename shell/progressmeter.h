@@ -21,6 +21,12 @@ public:
     virtual void step() = 0;
     // Value back to 0; the bar stays shown.
     virtual void finish() = 0;
+
+    // A long pass before the counted steps (the duplicate search) shows how far it is, so the
+    // bar moves; it changes nothing of the counted value.
+    virtual void pulse(qsizetype /*done*/, qsizetype /*total*/)
+    {
+    }
 };
 
 class NullProgressMeter final : public ProgressMeter
