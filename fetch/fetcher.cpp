@@ -8,6 +8,13 @@
 
 namespace lumbrel {
 
+namespace {
+
+// Body bytes Qt may hold for us beyond what we have read.
+constexpr qint64 ReadAhead = 1024 * 1024;
+
+} // namespace
+
 FetchRequest& FetchRequest::setUrl(const QUrl& value)
 {
     url = value;
@@ -111,6 +118,10 @@ void PageFetch::start()
     // A manager of its own: no cookies, cache or connections shared between fetches.
     m_manager = new QNetworkAccessManager(this);
     m_reply = m_manager->get(request);
+    // Qt reads on its own thread and tells us only once it has caught up: a server faster
+    // than our event loop would fill memory past the size cap before we ever see a byte.
+    // With a bounded read buffer, Qt stops reading until we have taken what it holds.
+    m_reply->setReadBufferSize(ReadAhead);
     connect(m_reply, &QNetworkReply::readyRead, this, &PageFetch::onReadyRead);
     connect(m_reply, &QNetworkReply::downloadProgress, this, &PageFetch::onProgress);
     connect(m_reply, &QNetworkReply::redirected, this, &PageFetch::onRedirected);
