@@ -50,6 +50,12 @@ QByteArray okWithLength(qint64 length)
     return Ok + "Content-Length: " + QByteArray::number(length) + "\r\nConnection: close\r\n\r\n";
 }
 
+QByteArray gzipHead(qint64 length)
+{
+    return Ok + "Content-Encoding: gzip\r\nContent-Length: " + QByteArray::number(length) +
+           "\r\nConnection: close\r\n\r\n";
+}
+
 // Sends a head and then one chunk after another on a thread of its own, so the flood goes on
 // while the test's thread is busy. Serves one connection; stops when the client leaves, when
 // destroyed, or after ten seconds.
@@ -128,6 +134,8 @@ private slots:
     void serverClosingAtAcceptCannotConnect();
 
     void bodyFasterThanTheWindowIsHeldBack();
+    void compressedBodyIsInflated_data();
+    void compressedBodyIsInflated();
     void brokenBodyYieldsNoBytes_data();
     void brokenBodyYieldsNoBytes();
 
@@ -139,6 +147,9 @@ private:
 
 void TestHostileServers::initTestCase()
 {
+    const QByteArray page(4000, 'p');
+    const QByteArray zipped = Server::gzip(page);
+
     m_server.route("/headers-slow", Server::rawDrip(Ok, "X-Filler: 0123456789\r\n", 100));
     // Qt reads a head byte by byte on its network thread and looks at an abort only once no
     // byte is waiting, so an endless flood would keep that thread busy after the fetch has
@@ -164,6 +175,15 @@ void TestHostileServers::initTestCase()
     m_server.route("/length-long", Server::raw(okWithLength(5), "hello and then some"));
     m_server.route("/cut-mid-chunk", Server::raw(OkChunked, "10\r\n01234567"));
     m_server.route("/cut-between-chunks", Server::raw(OkChunked, "5\r\nhello\r\n"));
+
+    m_server.route("/gzip-garbage", Server::raw(gzipHead(20), "this is not gzip....."));
+    const QByteArray noTrailer = zipped.left(zipped.size() - 8);
+    m_server.route("/gzip-no-trailer", Server::raw(gzipHead(noTrailer.size()), noTrailer));
+    const QByteArray halfStream = zipped.left(zipped.size() / 2);
+    m_server.route("/gzip-half", Server::raw(gzipHead(halfStream.size()), halfStream));
+    // Without a length the close looks like the end; only the stream itself shows the cut.
+    m_server.route("/gzip-half-close-delimited",
+                   Server::raw(Ok + "Content-Encoding: gzip\r\nConnection: close\r\n\r\n", halfStream));
 
     m_server.route("/not-http", Server::raw("SSH-2.0-OpenSSH_9.2\r\n"));
     m_server.route("/garbage-head", Server::raw("\x16\x03\x01\x02\x00\x01\x00\x01\xfc\x03\x03\r\n\r\n", "body"));
@@ -201,6 +221,11 @@ void TestHostileServers::failureLeavesQuan_data()
     row("close mid-body, short of the Content-Length, is a failure", "/length-short", broken);
     row("close in the middle of a chunk is a failure", "/cut-mid-chunk", broken);
     row("close before the last chunk is a failure", "/cut-between-chunks", broken);
+
+    row("gzip body that is no gzip is a failure", "/gzip-garbage", broken);
+    row("gzip body without its trailer is a failure", "/gzip-no-trailer", broken);
+    row("gzip body cut in the middle is a failure", "/gzip-half", broken);
+    row("close in the middle of a close-delimited gzip body is a failure", "/gzip-half-close-delimited", broken);
 
     row("status line of another protocol cannot connect", "/not-http", broken);
     row("binary head cannot connect", "/garbage-head", broken);
@@ -283,11 +308,43 @@ void TestHostileServers::bodyFasterThanTheWindowIsHeldBack()
     QVERIFY2(flood.sent() < heldBack, qPrintable(QString::number(flood.sent())));
 }
 
+void TestHostileServers::compressedBodyIsInflated_data()
+{
+    QTest::addColumn<QByteArray>("coding");
+    QTest::addColumn<QByteArray>("wire");
+    const QByteArray page = "<p>" + QByteArray(3000, 'p') + "</p>";
+    const QByteArray zlib = qCompress(page).mid(4); // qCompress puts the length first
+    const QByteArray deflate = zlib.mid(2, zlib.size() - 6);
+    const QByteArray half = page.left(1500);
+    QTest::newRow("gzip") << QByteArray("gzip") << Server::gzip(page);
+    QTest::newRow("x-gzip") << QByteArray("x-gzip") << Server::gzip(page);
+    QTest::newRow("two gzip members make one page")
+        << QByteArray("gzip") << Server::gzip(half) + Server::gzip(page.mid(1500));
+    QTest::newRow("bytes after the gzip end are ignored") << QByteArray("gzip") << Server::gzip(page) + "junk";
+    QTest::newRow("deflate with its zlib header") << QByteArray("deflate") << zlib;
+    QTest::newRow("deflate without a header") << QByteArray("deflate") << deflate;
+    QTest::newRow("unknown coding passes through") << QByteArray("sdch") << page;
+}
+
+void TestHostileServers::compressedBodyIsInflated()
+{
+    QFETCH(QByteArray, coding);
+    QFETCH(QByteArray, wire);
+    const QByteArray page = "<p>" + QByteArray(3000, 'p') + "</p>";
+    m_server.route("/compressed", Server::page(wire).header("Content-Encoding", coding));
+    const auto result = get(QStringLiteral("/compressed"));
+    QVERIFY(result);
+    QVERIFY2(result->ok(), qPrintable(result->failureReason()));
+    QCOMPARE(result->body, page);
+}
+
 void TestHostileServers::brokenBodyYieldsNoBytes_data()
 {
     QTest::addColumn<QString>("path");
     QTest::newRow("short of its Content-Length") << QStringLiteral("/length-short");
     QTest::newRow("cut mid-chunk") << QStringLiteral("/cut-mid-chunk");
+    QTest::newRow("truncated gzip") << QStringLiteral("/gzip-half");
+    QTest::newRow("truncated close-delimited gzip") << QStringLiteral("/gzip-half-close-delimited");
     QTest::newRow("still arriving at the time limit") << QStringLiteral("/slowloris");
 }
 
