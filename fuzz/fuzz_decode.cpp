@@ -6,6 +6,7 @@
 
 #include <QStringEncoder>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 
