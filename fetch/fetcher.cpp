@@ -1,12 +1,20 @@
 #include "fetch/fetcher.h"
 
 #include "fetch/decode.h"
+#include "fetch/inflate.h"
 
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
 #include <QNetworkRequest>
 
 namespace lumbrel {
+
+namespace {
+
+// Body bytes Qt may hold for us beyond what we have read.
+constexpr qint64 ReadAhead = 1024 * 1024;
+
+} // namespace
 
 FetchRequest& FetchRequest::setUrl(const QUrl& value)
 {
@@ -103,6 +111,9 @@ void PageFetch::start()
     // check in onRedirected stands guard should that ever change.
     request.setAttribute(QNetworkRequest::RedirectPolicyAttribute, QNetworkRequest::NoLessSafeRedirectPolicy);
     request.setMaximumRedirectsAllowed(m_request.limits.maxRedirects);
+    // The codings BodyInflater reads. Asked for by us, they reach us still compressed: Qt's own
+    // inflating would pass a stream that ends too soon as a whole page.
+    request.setRawHeader("Accept-Encoding", "gzip, deflate");
     if (m_request.crawler) {
         request.setRawHeader("If-Modified-Since", "0");
         request.setRawHeader("User-Agent", CrawlerUserAgent);
@@ -111,6 +122,10 @@ void PageFetch::start()
     // A manager of its own: no cookies, cache or connections shared between fetches.
     m_manager = new QNetworkAccessManager(this);
     m_reply = m_manager->get(request);
+    // Qt reads on its own thread and tells us only once it has caught up: a server faster
+    // than our event loop would fill memory past the size cap before we ever see a byte.
+    // With a bounded read buffer, Qt stops reading until we have taken what it holds.
+    m_reply->setReadBufferSize(ReadAhead);
     connect(m_reply, &QNetworkReply::readyRead, this, &PageFetch::onReadyRead);
     connect(m_reply, &QNetworkReply::downloadProgress, this, &PageFetch::onProgress);
     connect(m_reply, &QNetworkReply::redirected, this, &PageFetch::onRedirected);
@@ -120,9 +135,21 @@ void PageFetch::start()
 
 void PageFetch::onReadyRead()
 {
-    m_body += m_reply->readAll();
-    if (m_body.size() > m_request.limits.sizeCap)
+    if (!take(m_reply->readAll()))
+        stop(FetchError::Unreachable); // the page cannot be read; no point taking more of it
+    else if (m_body.size() > m_request.limits.sizeCap)
         stop(FetchError::TooLarge);
+}
+
+bool PageFetch::take(const QByteArray& bytes)
+{
+    if (bytes.isEmpty() || m_reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt() != 200)
+        return true;
+    if (!m_inflater) {
+        const auto coding = BodyInflater::codingOf(m_reply->rawHeader("Content-Encoding"));
+        m_inflater = std::make_unique<BodyInflater>(coding);
+    }
+    return m_inflater->feed(bytes, m_body, m_request.limits.sizeCap);
 }
 
 void PageFetch::onProgress(qint64 received, qint64 total)
@@ -157,12 +184,15 @@ void PageFetch::onReplyFinished()
     result.httpStatus = status.isValid() ? status.toInt() : 0;
     const QNetworkReply::NetworkError error = m_reply->error();
     if (m_stopReason == FetchError::None && m_reply->isOpen()) {
-        m_body += m_reply->readAll();
+        take(m_reply->readAll()); // a stream that broke here is incomplete, which is checked below
         if (m_body.size() > m_request.limits.sizeCap)
             m_stopReason = FetchError::TooLarge;
     }
     if (m_stopReason != FetchError::None) {
         result.error = m_stopReason;
+    } else if (error == QNetworkReply::NoError && result.httpStatus == 200 && m_inflater && !m_inflater->complete()) {
+        // The transfer ended, the compressed page did not: it was cut short.
+        result.error = FetchError::Unreachable;
     } else if (error == QNetworkReply::NoError && result.httpStatus == 200) {
         result.body = std::move(m_body);
         result.contentType = m_reply->rawHeader("Content-Type");

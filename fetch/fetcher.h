@@ -8,11 +8,14 @@
 
 #include <chrono>
 #include <functional>
+#include <memory>
 
 class QNetworkAccessManager;
 class QNetworkReply;
 
 namespace lumbrel {
+
+class BodyInflater;
 
 // The User-Agent of crawler mode: no spaces, "+" stands where a space would be.
 inline constexpr char CrawlerUserAgent[] =
@@ -117,6 +120,9 @@ signals:
 private:
     void start();
     void onReadyRead();
+    // Keeps the body bytes of a 200 answer, inflated; drops those of any other. False when
+    // the compressed stream is broken.
+    bool take(const QByteArray& bytes);
     void onProgress(qint64 received, qint64 total);
     void onRedirected(const QUrl& url);
     void onReplyFinished();
@@ -129,6 +135,7 @@ private:
     QNetworkReply* m_reply = nullptr;
     QTimer m_limitTimer;
     QByteArray m_body;
+    std::unique_ptr<BodyInflater> m_inflater;
     FetchError m_stopReason = FetchError::None;
     bool m_done = false;
 };

@@ -1,11 +1,10 @@
 #include "fetch/fetchcommand.h"
 #include "shell/form1.h"
-#include "tests/support/formfixture.h"
+#include "tests/support/fetchwindow.h"
 #include "tests/support/loopbackhttpserver.h"
 
 #include <QCheckBox>
 #include <QRadioButton>
-#include <QTabBar>
 
 using namespace lumbrel;
 using namespace lumbrel::testing;
@@ -16,38 +15,21 @@ namespace {
 
 const QString Keep = QStringLiteral("keep me\r\n");
 
-// The window on its fetch page, with limits short enough for a quick suite.
-struct FetchWindow
+// Short enough for a quick suite.
+FetchLimits quickLimits()
 {
-    Form1 form;
+    FetchLimits quick;
+    quick.timeLimit = 3000ms;
+    quick.transferTimeout = 500ms;
+    quick.sizeCap = 64 * 1024;
+    return quick;
+}
 
-    FetchWindow()
+struct QuickFetchWindow : FetchWindow
+{
+    QuickFetchWindow()
+        : FetchWindow(quickLimits(), Keep)
     {
-        form.show();
-        form.findChild<QTabBar*>(QStringLiteral("TabStrip1"))->setCurrentIndex(3);
-        FetchLimits quick;
-        quick.timeLimit = 3000ms;
-        quick.transferTimeout = 500ms;
-        quick.sizeCap = 64 * 1024;
-        command()->setLimits(quick);
-        area(form, "quan")->setContent(Keep);
-    }
-    FetchCommand* command()
-    {
-        return form.findChild<FetchCommand*>(QStringLiteral("FetchCommand"));
-    }
-    void fetch(const QString& address)
-    {
-        box(form, 7)->setText(address);
-        click(form, 14);
-    }
-    QString quan()
-    {
-        return area(form, "quan")->content();
-    }
-    QString status() const
-    {
-        return form.windowTitle();
     }
 };
 
@@ -133,7 +115,7 @@ void TestFetchCommand::rejectedAddressesLeaveQuan()
 {
     QFETCH(QString, address);
     QFETCH(QString, status);
-    FetchWindow w;
+    QuickFetchWindow w;
     const qsizetype requests = m_server.requests().size();
     w.fetch(address);
     QTRY_COMPARE(w.status(), status);
@@ -162,7 +144,7 @@ void TestFetchCommand::pageReplacesQuan()
     QFETCH(QString, address);
     QFETCH(bool, gb);
     QFETCH(QString, quan);
-    FetchWindow w;
+    QuickFetchWindow w;
     if (gb)
         w.form.findChild<QRadioButton*>(QStringLiteral("Option2"))->click();
     w.fetch(address);
@@ -189,7 +171,7 @@ void TestFetchCommand::failureNamesItsReasonAndLeavesQuan()
 {
     QFETCH(QString, address);
     QFETCH(QString, status);
-    FetchWindow w;
+    QuickFetchWindow w;
     w.fetch(address);
     QTRY_COMPARE(w.status(), status);
     QCOMPARE(w.quan(), Keep);
@@ -205,7 +187,7 @@ void TestFetchCommand::crawlerHeadersFollowCheck2_data()
 void TestFetchCommand::crawlerHeadersFollowCheck2()
 {
     QFETCH(bool, crawler);
-    FetchWindow w;
+    QuickFetchWindow w;
     w.form.findChild<QCheckBox*>(QStringLiteral("Check2"))->setChecked(crawler);
     w.fetch(m_server.url(QStringLiteral("/lf")));
     QTRY_COMPARE(w.status(), QStringLiteral("读取完毕"));
@@ -228,7 +210,7 @@ void TestFetchCommand::crawlerHeadersFollowCheck2()
 
 void TestFetchCommand::windowStaysResponsiveWhileWaiting()
 {
-    FetchWindow w;
+    QuickFetchWindow w;
     w.fetch(m_server.url(QStringLiteral("/silent")));
     // Another command runs to its end while the fetch is still waiting.
     area(w.form, "quan")->setContent(QStringLiteral("a\r\nb\r\na\r\n"));
@@ -241,7 +223,7 @@ void TestFetchCommand::windowStaysResponsiveWhileWaiting()
 
 void TestFetchCommand::secondFetchAbandonsTheFirst()
 {
-    FetchWindow w;
+    QuickFetchWindow w;
     w.fetch(m_server.url(QStringLiteral("/late")));
     w.fetch(m_server.url(QStringLiteral("/lf")));
     QTRY_COMPARE(w.status(), QStringLiteral("读取完毕"));
@@ -254,7 +236,7 @@ void TestFetchCommand::secondFetchAbandonsTheFirst()
 
 void TestFetchCommand::closingTheWindowMidFetchIsSafe()
 {
-    auto* w = new FetchWindow;
+    auto* w = new QuickFetchWindow;
     w->fetch(m_server.url(QStringLiteral("/late")));
     delete w;
     // The page arrives with no window to write to; nothing may touch the dead one.

@@ -3,6 +3,9 @@
 #include <QTcpSocket>
 #include <QTimer>
 
+#include <algorithm>
+#include <memory>
+
 namespace lumbrel::testing {
 
 namespace {
@@ -20,6 +23,8 @@ QByteArray reasonPhrase(int status)
         return "Status";
     }
 }
+
+constexpr qint64 MaxPendingBytes = 1024 * 1024;
 
 quint32 crc32(const QByteArray& data)
 {
@@ -85,6 +90,23 @@ LoopbackHttpServer::Response LoopbackHttpServer::late(Response response, int del
     return response;
 }
 
+LoopbackHttpServer::Response LoopbackHttpServer::raw(const QByteArray& head, const QByteArray& body)
+{
+    Response r;
+    r.rawHead = head;
+    r.body = body;
+    return r;
+}
+
+LoopbackHttpServer::Response
+LoopbackHttpServer::rawDrip(const QByteArray& head, const QByteArray& chunk, int intervalMs)
+{
+    Response r = raw(head, chunk);
+    r.pace = Pace::Drip;
+    r.intervalMs = intervalMs;
+    return r;
+}
+
 QByteArray LoopbackHttpServer::gzip(const QByteArray& data)
 {
     // qCompress gives a 4-byte length, then a zlib stream: 2 bytes of header, raw deflate,
@@ -123,6 +145,12 @@ void LoopbackHttpServer::route(const QByteArray& path, Response response)
 void LoopbackHttpServer::accept()
 {
     while (QTcpSocket* socket = m_server.nextPendingConnection()) {
+        ++m_accepted;
+        if (m_hangUpOnAccept) {
+            socket->abort();
+            socket->deleteLater();
+            continue;
+        }
         connect(socket, &QTcpSocket::disconnected, socket, &QObject::deleteLater);
         auto received = std::make_shared<QByteArray>();
         connect(socket, &QTcpSocket::readyRead, socket, [this, socket, received] {
@@ -145,17 +173,34 @@ void LoopbackHttpServer::answer(QTcpSocket* socket, const QByteArray& head)
     if (r.pace == Pace::Never)
         return;
 
-    QByteArray reply = "HTTP/1.1 " + QByteArray::number(r.status) + ' ' + reasonPhrase(r.status) + "\r\n";
-    for (const auto& [name, value] : r.headers)
-        reply += name + ": " + value + "\r\n";
-    if (r.contentLength && r.pace != Pace::Drip)
-        reply += "Content-Length: " + QByteArray::number(r.body.size()) + "\r\n";
-    reply += "Connection: close\r\n\r\n";
+    QByteArray reply;
+    if (r.rawHead) {
+        reply = *r.rawHead;
+    } else {
+        reply = "HTTP/1.1 " + QByteArray::number(r.status) + ' ' + reasonPhrase(r.status) + "\r\n";
+        for (const auto& [name, value] : r.headers)
+            reply += name + ": " + value + "\r\n";
+        if (r.contentLength && r.pace != Pace::Drip)
+            reply += "Content-Length: " + QByteArray::number(r.body.size()) + "\r\n";
+        reply += "Connection: close\r\n\r\n";
+    }
 
     if (r.pace == Pace::Drip) {
         socket->write(reply);
         auto* timer = new QTimer(socket);
-        connect(timer, &QTimer::timeout, socket, [socket, body = r.body] { socket->write(body); });
+        auto chunks = std::make_shared<int>(0);
+        const int limit = std::min(r.dripChunks, MaxDripChunks);
+        connect(timer, &QTimer::timeout, socket, [socket, timer, chunks, limit, body = r.body] {
+            if (socket->state() != QAbstractSocket::ConnectedState || *chunks >= limit) {
+                timer->stop();
+                return;
+            }
+            // A client that stops reading must not make us buffer without end.
+            if (socket->bytesToWrite() > MaxPendingBytes)
+                return;
+            socket->write(body);
+            ++*chunks;
+        });
         timer->start(r.intervalMs);
         return;
     }
