@@ -9,8 +9,8 @@ namespace lumbrel {
 void bindDedup(Form1& form)
 {
     QObject::connect(form.command(1), &QPushButton::clicked, &form, [&form] {
-        const QString text = form.quan()->content();
-        const LineOpResult r = RemoveDuplicates(text, form.meter());
+        // The read text is a temporary: it is gone before the result is written.
+        const LineOpResult r = RemoveDuplicates(form.quan()->content(), form.meter());
         if (r.refused()) {
             form.setStatus(r.refusal);
             return;
