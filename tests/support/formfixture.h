@@ -32,6 +32,13 @@ inline LineBox* box(Form1& form, int n)
     return t;
 }
 
+template <typename T> T* child(Form1& form, const char* name)
+{
+    auto* c = form.findChild<T*>(QString::fromLatin1(name));
+    Q_ASSERT(c);
+    return c;
+}
+
 inline void click(Form1& form, int n)
 {
     QTest::mouseClick(button(form, n), Qt::LeftButton);

@@ -1,0 +1,228 @@
+#include "shell/form1.h"
+#include "tests/support/formfixture.h"
+#include "tests/support/testhelpers.h"
+
+#include <QProgressBar>
+#include <QTimer>
+
+using namespace lumbrel;
+using namespace lumbrel::testing;
+using namespace Qt::StringLiterals;
+
+namespace {
+
+using Boxes = QMap<int, QString>;
+
+const QString Old = u"old"_s;
+const QString NoBreak = u"数据不足 没有发现换行符"_s;
+
+} // namespace
+
+class TestWindowCommands final : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void clickCommand_data();
+    void clickCommand();
+    void containsFilterHandsOverToTheJob_data();
+    void containsFilterHandsOverToTheJob();
+    void doubleClickMeasuresText2();
+    void shuffleKeepsLinesTitleAndBar();
+};
+
+void TestWindowCommands::clickCommand_data()
+{
+    QTest::addColumn<int>("command");
+    QTest::addColumn<Boxes>("boxes"); // typed into Text<n> before the click
+    QTest::addColumn<QString>("input");
+    QTest::addColumn<QString>("output");
+    QTest::addColumn<QString>("linshi"); // linshi holds "old" before the click
+    QTest::addColumn<QString>("title");
+    QTest::addColumn<Boxes>("shown"); // boxes that must then show something other than what was typed
+    QTest::addColumn<int>("bar");     // the progress bar's maximum after the click (its value is 0)
+    const Boxes none;
+    const int untouched = 100;
+    QTest::newRow("去重复 keeps first occurrences, reversed")
+        << 1 << none << u"abc\r\nab\r\nx\r\nabc\r\n"_s << u"x\r\nabc\r\n"_s << Old << u"去重复完毕剩余：2行"_s << none
+        << 5;
+    QTest::newRow("去重复 refuses two lines")
+        << 1 << none << u"a\r\nb"_s << u"a\r\nb"_s << Old << u"数据不足，人工去除吧"_s << none << untouched;
+    QTest::newRow("去空行 in quan") << 2 << none << u"a\r\n\r\n\r\n\r\n\r\nb"_s << u"a\r\n\r\nb"_s << Old
+                                    << u"去空行完毕剩余：3行"_s << none << untouched;
+    QTest::newRow("←去空行 in list") << 26 << none << u"a\r\n\r\nb"_s << u"a\r\nb"_s << Old << u"去空行完毕剩余：2行"_s
+                                     << none << untouched;
+    QTest::newRow("←去空行 refuses a list without a line break")
+        << 26 << none << u"list"_s << u"list"_s << Old << u"没有发现空行符 去空行失败"_s << none << untouched;
+    QTest::newRow("去英文 keeps Chinese lines and replaces linshi")
+        << 3 << none << u"中A\r\nB\r\n中C"_s << u"中C\r\n中A\r\n"_s << u"B\r\n"_s << u"去英文完毕剩余：2行"_s << none
+        << untouched;
+    QTest::newRow("去汉字 keeps the other lines")
+        << 4 << none << u"中A\r\nB\r\n中C"_s << u"B\r\n"_s << u"中C\r\n中A\r\n"_s << u"去汉字完毕剩余：1行"_s << none
+        << untouched;
+    QTest::newRow("去HTML") << 5 << none << u"x < y <b>z</b>\r\n<a\r\nhref=\"u\">link</a>"_s << u"x < y z\r\nlink"_s
+                            << Old << u"去HTML完毕"_s << none << untouched;
+    // Text2 is read as typed, not cleaned and written back.
+    QTest::newRow("去位长") << 6 << Boxes{{2, u" 3 "_s}} << u"abc\r\nde\r\nabcdef"_s << u"de\r\n\r\n"_s
+                            << u"abcdef\r\nabc\r\n\r\n"_s << u"去位长完毕剩余：2行"_s << none << 3;
+    QTest::newRow("去位短") << 7 << Boxes{{2, u" 3 "_s}} << u"abc\r\nde\r\nabcdef"_s << u"abcdef\r\n\r\n"_s
+                            << u"de\r\nabc\r\n\r\n"_s << u"去位短完毕剩余：2行"_s << none << 3;
+    QTest::newRow("去位长 refuses a text without a line break")
+        << 6 << Boxes{{2, u"3"_s}} << u"abc"_s << u"abc"_s << Old << u"数据不足，没发现换行符"_s << none << untouched;
+    QTest::newRow("去包含 sets the removed lines aside")
+        << 9 << Boxes{{2, u"a"_s}} << u"a1\r\nb2\r\na3\r\nc4"_s << u"c4\r\nb2\r\n\r\n"_s << u"a3\r\na1\r\n"_s
+        << u"去包含a完毕剩余：3行"_s << none << 4;
+    QTest::newRow("去包含 removing nothing empties linshi")
+        << 9 << Boxes{{2, u"zz"_s}} << u"a\r\nb\r\nc\r\nd"_s << u"d\r\nc\r\nb\r\na\r\n\r\n"_s << QString()
+        << u"去包含zz完毕剩余：5行"_s << none << 4;
+    QTest::newRow("去包含 refuses an empty keyword first")
+        << 9 << Boxes{{2, QString()}} << QString() << QString() << Old << u"请输入关键词"_s << none << untouched;
+    QTest::newRow("去掉→ strips the breaks of Text1 and keeps its spaces")
+        << 8 << Boxes{{1, u" a\r\n"_s}} << u"x a y\r\na"_s << u"x y\r\na"_s << Old << u"完毕"_s << Boxes{{1, u" a"_s}}
+        << untouched;
+    QTest::newRow("替换成 trims Text1 and Text3")
+        << 16 << Boxes{{1, u" a "_s}, {3, u" - "_s}} << u"a b a"_s << u"- b -"_s << Old << u"替换完毕"_s
+        << Boxes{{1, u"a"_s}, {3, u"-"_s}} << untouched;
+    QTest::newRow("替换成 vbcrlf splits at Text3, a lone space kept")
+        << 17 << Boxes{{3, u" "_s}} << u"a b  c"_s << u"a\r\nb\r\n\r\nc"_s << Old << u"替换完毕"_s << none << untouched;
+    // The bar counts the lines left after runs of empty lines are shortened.
+    QTest::newRow("每行前面加关键词→ with the start keyword")
+        << 22 << none << u"a\r\n\r\n\r\n\r\nb"_s << u"|=|哈哈b\r\n|=|哈哈a\r\n\r\n"_s << Old << u"处理完毕剩余：3行"_s
+        << Boxes{{6, u"|=|哈哈"_s}} << 2;
+    QTest::newRow("←关键词加在每行后面 trims Text6")
+        << 23 << Boxes{{6, u"  K  "_s}} << u" a \r\n\r\nb"_s << u"bK\r\naK\r\n\r\n"_s << Old << u"处理完毕剩余：3行"_s
+        << Boxes{{6, u"K"_s}} << 2;
+    QTest::newRow("a refused keyword command leaves Text6 as typed")
+        << 22 << Boxes{{6, u" K "_s}} << u"abc"_s << u"abc"_s << Old << NoBreak << none << untouched;
+    QTest::newRow("留前 with the start marker") << 18 << none << u"前特征符后\r\nx"_s << u"x\r\n前\r\n"_s << Old
+                                                << u"处理完毕剩余：2行"_s << Boxes{{5, u"特征符"_s}} << 2;
+    QTest::newRow("留后 trims Text5; a final break counts a line")
+        << 19 << Boxes{{5, u" | "_s}} << u"a|1\r\nb|2\r\n"_s << u"\r\n2\r\n1\r\n"_s << Old << u"处理完毕剩余：3行"_s
+        << Boxes{{5, u"|"_s}} << 3;
+    QTest::newRow("a refused 留前 still trims Text5")
+        << 18 << Boxes{{5, u" | "_s}} << u"a|b"_s << u"a|b"_s << Old << NoBreak << Boxes{{5, u"|"_s}} << untouched;
+    QTest::newRow("取左位数 with the start count") << 20 << none << u"abc\r\nxy"_s << u"xy\r\nab\r\n"_s << Old
+                                                   << u"处理完毕剩余：2行"_s << Boxes{{4, u"2"_s}} << 2;
+    QTest::newRow("取右位数 trims Text4") << 21 << Boxes{{4, u" 1 "_s}} << u"abc\r\nxy"_s << u"y\r\nc\r\n"_s << Old
+                                          << u"处理完毕剩余：2行"_s << Boxes{{4, u"1"_s}} << 2;
+    QTest::newRow("a refused 取右位数 still trims Text4")
+        << 21 << Boxes{{4, u" x "_s}} << u"a\r\nb"_s << u"a\r\nb"_s << Old << u"您输入的不是数字"_s
+        << Boxes{{4, u"x"_s}} << untouched;
+}
+
+void TestWindowCommands::clickCommand()
+{
+    QFETCH(int, command);
+    QFETCH(Boxes, boxes);
+    QFETCH(QString, input);
+    QFETCH(QString, output);
+    QFETCH(QString, linshi);
+    QFETCH(QString, title);
+    QFETCH(Boxes, shown);
+    QFETCH(int, bar);
+    Form1 form;
+    for (auto [n, text] : boxes.asKeyValueRange())
+        box(form, n)->setText(text);
+    // "←去空行" works on the keyword list, every other command on quan.
+    TextArea* target = area(form, command == 26 ? "list" : "quan");
+    target->setContent(input);
+    target->SendScintilla(QsciScintillaBase::SCI_EMPTYUNDOBUFFER);
+    area(form, "linshi")->setContent(Old);
+    click(form, command);
+    QCOMPARE(target->content(), output);
+    QCOMPARE(area(form, "linshi")->content(), linshi);
+    QCOMPARE(form.windowTitle(), title);
+    for (auto [n, text] : boxes.asKeyValueRange())
+        QCOMPARE(box(form, n)->text(), shown.value(n, text));
+    for (auto [n, text] : shown.asKeyValueRange())
+        QCOMPARE(box(form, n)->text(), text);
+    // The bar stays shown, back at 0.
+    auto* progress = child<QProgressBar>(form, "ProgressBar1");
+    QCOMPARE(progress->maximum(), bar);
+    QCOMPARE(progress->value(), 0);
+    QVERIFY(progress->isVisibleTo(&form));
+    // A command's write is one undo step; a refusal has nothing to undo.
+    target->undo();
+    QCOMPARE(target->content(), input);
+}
+
+void TestWindowCommands::containsFilterHandsOverToTheJob_data()
+{
+    QTest::addColumn<bool>("job"); // Check1 checked
+    QTest::addColumn<QString>("keyword");
+    QTest::addColumn<QString>("linshi");
+    QTest::addColumn<QString>("title");
+    QTest::addColumn<QString>("label1");
+    QTest::newRow("a plain run sets Label1 and resizes the window")
+        << false << u"a"_s << u"a3\r\na1\r\n"_s << u"去包含a完毕剩余：3行"_s << u"1"_s;
+    QTest::newRow("a job step gathers in front of linshi, keeps the title and re-arms Timer1")
+        << true << u"a"_s << u"a3\r\na1\r\n\r\nold"_s << u"Lumbrel V1.6"_s << u"1"_s;
+    QTest::newRow("a refused job step leaves Label1 and Timer1 alone, so the job halts")
+        << true << QString() << Old << u"请输入关键词"_s << u"Label1"_s;
+}
+
+void TestWindowCommands::containsFilterHandsOverToTheJob()
+{
+    QFETCH(bool, job);
+    QFETCH(QString, keyword);
+    QFETCH(QString, linshi);
+    QFETCH(QString, title);
+    QFETCH(QString, label1);
+    Form1 form;
+    form.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&form));
+    const int heightBefore = form.frameGeometry().height();
+    area(form, "quan")->setContent(u"a1\r\nb2\r\na3\r\nc4"_s);
+    TextArea* temporary = area(form, "linshi");
+    temporary->setContent(Old);
+    temporary->SendScintilla(QsciScintillaBase::SCI_EMPTYUNDOBUFFER);
+    box(form, 2)->setText(keyword);
+    child<QCheckBox>(form, "Check1")->setChecked(job);
+    click(form, 9);
+    QCOMPARE(temporary->content(), linshi);
+    QCOMPARE(form.windowTitle(), title);
+    QCOMPARE(child<QLabel>(form, "Label1")->text(), label1);
+    const bool ran = label1 == u"1"_s;
+    auto* timer1 = child<QTimer>(form, "Timer1");
+    QCOMPARE(timer1->isActive(), job && ran);
+    if (timer1->isActive())
+        QCOMPARE(timer1->interval(), 1);
+    QCOMPARE(form.frameGeometry().height(), ran ? Form1::px(6705) : heightBefore);
+    // However linshi grew, the step is one undo step.
+    temporary->undo();
+    QCOMPARE(temporary->content(), Old);
+}
+
+void TestWindowCommands::doubleClickMeasuresText2()
+{
+    Form1 form;
+    form.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&form));
+    // Outer spaces and line breaks do not count; a character above U+FFFF counts 2.
+    for (const QString& text : {u"  a b\r\n"_s, u"手\U0001F600"_s}) {
+        box(form, 2)->setText(text);
+        QTest::mouseDClick(box(form, 2), Qt::LeftButton);
+        QCOMPARE(box(form, 2)->text(), u"3"_s);
+    }
+}
+
+void TestWindowCommands::shuffleKeepsLinesTitleAndBar()
+{
+    Form1 form;
+    QString text;
+    for (int i = 0; i < 300; ++i)
+        text += u"line %1\r\n"_s.arg(i % 50);
+    area(form, "quan")->setContent(text);
+    form.setStatus(u"before"_s);
+    click(form, 25);
+    const QString shuffled = area(form, "quan")->content();
+    QCOMPARE(sortedLines(shuffled), sortedLines(text));
+    QCOMPARE(shuffled.size(), text.size());
+    // 301 lines left in their order by chance is out of the question.
+    QVERIFY(shuffled != text);
+    QCOMPARE(form.windowTitle(), u"before"_s);
+    QCOMPARE(child<QProgressBar>(form, "ProgressBar1")->maximum(), 100);
+}
+
+QTEST_MAIN(TestWindowCommands)
+#include "testwindowcommands.moc"
