@@ -26,6 +26,8 @@ QString RemoveLineBreaks(QStringView text);
 
 // Splits at every CR LF: n CR LF give n + 1 lines; the empty text gives no lines.
 LineList SplitLines(QStringView text);
+// The lines would view a text that is gone at the end of the statement.
+LineList SplitLines(QString&& text) = delete;
 
 // Turns every lone CR and every lone LF into CR LF; CR LF pairs stay as they are.
 QString NormalizeLineEnds(QString text);

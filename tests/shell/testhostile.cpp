@@ -1,6 +1,8 @@
 #include "shell/form1.h"
+#include "shell/linemodel.h"
 #include "tests/support/formfixture.h"
 
+#include <QApplication>
 #include <QPointer>
 
 using namespace lumbrel;
@@ -14,6 +16,7 @@ class TestHostile final : public QObject
 private slots:
     void everyCommandSurvivesHostileText_data();
     void everyCommandSurvivesHostileText();
+    void rapidClicksLoseNoLine();
     void closingTheWindowDuringABatchJobIsSafe();
 };
 
@@ -46,6 +49,31 @@ void TestHostile::everyCommandSurvivesHostileText()
         if (n != 25)
             QVERIFY2(form.windowTitle() != u"-"_s, qPrintable(u"Command%1"_s.arg(n)));
     }
+}
+
+void TestHostile::rapidClicksLoseNoLine()
+{
+    Form1 form;
+    form.show();
+    // Same-width, distinct lines: none is a part of another, none holds the keyword.
+    QStringList lines;
+    for (int i = 0; i < 3000; ++i)
+        lines << u"line%1"_s.arg(i, 4, 10, QChar(u'0'));
+    area(form, "quan")->setContent(lines.join(u"\r\n"_s));
+    box(form, 2)->setText(u"zzz"_s);
+    for (int i = 0; i < 10; ++i) {
+        for (int n : {9, 25, 1, 2})
+            click(form, n);
+    }
+    QApplication::processEvents();
+    const QString text = area(form, "quan")->content();
+    QStringList after;
+    for (QStringView v : SplitLines(text)) {
+        if (!v.isEmpty())
+            after << v.toString();
+    }
+    after.sort();
+    QCOMPARE(after, lines);
 }
 
 void TestHostile::closingTheWindowDuringABatchJobIsSafe()
