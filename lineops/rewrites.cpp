@@ -18,6 +18,16 @@ QString noLineBreak()
     return QStringLiteral("数据不足 没有发现换行符");
 }
 
+// The cut commands clean their box first, also when they then refuse a text without CR LF.
+BoxedOpResult cleanBoxFirst(QStringView text, QStringView box)
+{
+    BoxedOpResult out;
+    out.box = StripLineBreaks(box);
+    if (!text.contains(CrLf))
+        out.result = LineOpResult::refuse(noLineBreak());
+    return out;
+}
+
 // Cleans lines with StripLineBreaks without copying the common ones: a line without a lone
 // CR or LF only loses its outer spaces, which a view can do. The few that hold one are
 // cleaned into storage of their own, which lives as long as the cleaner.
@@ -165,12 +175,9 @@ BoxedOpResult AddKeyword(QStringView text, QStringView keyword, KeywordSide side
 
 BoxedOpResult KeepPiece(QStringView text, QStringView marker, MarkerPiece piece, ProgressMeter& meter)
 {
-    BoxedOpResult out;
-    out.box = StripLineBreaks(marker);
-    if (!text.contains(CrLf)) {
-        out.result = LineOpResult::refuse(noLineBreak());
+    BoxedOpResult out = cleanBoxFirst(text, marker);
+    if (out.result.refused())
         return out;
-    }
     const QStringView m = *out.box;
     LineList lines = SplitLines(text);
     meter.start(lines.size());
@@ -211,12 +218,9 @@ qsizetype CutLength(double value)
 
 BoxedOpResult TakeChars(QStringView text, QStringView count, LineEnd end, ProgressMeter& meter)
 {
-    BoxedOpResult out;
-    out.box = StripLineBreaks(count);
-    if (!text.contains(CrLf)) {
-        out.result = LineOpResult::refuse(noLineBreak());
+    BoxedOpResult out = cleanBoxFirst(text, count);
+    if (out.result.refused())
         return out;
-    }
     const std::optional<double> value = ParseNumber(*out.box);
     if (!value) {
         out.result = LineOpResult::refuse(QStringLiteral("您输入的不是数字"));
