@@ -109,10 +109,13 @@ private:
 class PendingFilter
 {
 public:
-    explicit PendingFilter(std::size_t patterns)
+    // `maxBits` bounds the bit array (its cache level); `shift` picks which key bits choose
+    // the slot, so two filters of one key answer independently.
+    PendingFilter(std::size_t patterns, int maxBitsLog2, int shift)
+        : m_shift(shift)
     {
         std::size_t count = 1 << 16;
-        while (count < patterns * 16 && count < (std::size_t{1} << 24))
+        while (count < patterns * 16 && count < (std::size_t{1} << maxBitsLog2))
             count <<= 1;
         m_bits.assign(count / 64, 0);
         m_counts.assign(count, 0);
@@ -120,14 +123,14 @@ public:
     }
     void add(uint64_t key)
     {
-        const uint64_t slot = (key >> 24) & m_mask;
+        const uint64_t slot = (key >> m_shift) & m_mask;
         if (m_counts[slot] < Saturated)
             ++m_counts[slot];
         m_bits[slot >> 6] |= uint64_t{1} << (slot & 63);
     }
     void remove(uint64_t key)
     {
-        const uint64_t slot = (key >> 24) & m_mask;
+        const uint64_t slot = (key >> m_shift) & m_mask;
         // A saturated slot has lost its count and stays set: it may only answer "maybe".
         if (m_counts[slot] == Saturated || --m_counts[slot] != 0)
             return;
@@ -135,7 +138,7 @@ public:
     }
     bool mayContain(uint64_t key) const
     {
-        const uint64_t slot = (key >> 24) & m_mask;
+        const uint64_t slot = (key >> m_shift) & m_mask;
         return (m_bits[slot >> 6] >> (slot & 63)) & 1;
     }
 
@@ -144,6 +147,7 @@ private:
     std::vector<uint64_t> m_bits;
     std::vector<uint8_t> m_counts;
     uint64_t m_mask = 0;
+    int m_shift = 0;
 };
 
 bool hasLoneBreak(QStringView line)
@@ -158,7 +162,8 @@ public:
     explicit SubstringFinder(const LineList& lines)
         : m_lines(lines)
         , m_patterns(lines.size())
-        , m_filter(lines.size())
+        , m_near(lines.size(), 24, 24)
+        , m_far(lines.size(), 27, 1)
         , m_anchors(64)
         , m_anchorLengths(64)
     {
@@ -200,7 +205,8 @@ public:
             }
             if (first[i] != i)
                 continue;
-            m_filter.add(mix(h, static_cast<uint64_t>(line.size())));
+            m_near.add(mix(h, static_cast<uint64_t>(line.size())));
+            m_far.add(mix(h, static_cast<uint64_t>(line.size())));
             if (line.size() < AnchorLength) {
                 m_isShortLength[line.size()] = 1;
             } else {
@@ -250,7 +256,8 @@ private:
     void record(uint32_t j, QStringView window, uint64_t h, std::vector<uint32_t>& container)
     {
         const uint64_t filterKey = mix(h, static_cast<uint64_t>(window.size()));
-        if (!m_filter.mayContain(filterKey))
+        // A small filter the second-level cache holds, then a larger, sparser one.
+        if (!m_near.mayContain(filterKey) || !m_far.mayContain(filterKey))
             return;
         uint64_t key = filterKey;
         for (;;) {
@@ -264,7 +271,8 @@ private:
                 if (container[f] == NoLine) {
                     container[f] = j;
                     if (!m_chained[f])
-                        m_filter.remove(filterKey);
+                        m_near.remove(filterKey);
+                    m_far.remove(filterKey);
                 }
                 return;
             }
@@ -302,7 +310,8 @@ private:
 
     const LineList& m_lines;
     FlatMap m_patterns;
-    PendingFilter m_filter;
+    PendingFilter m_near;
+    PendingFilter m_far;
     FlatMap m_anchors;
     FlatMap m_anchorLengths;
     std::vector<std::vector<qsizetype>> m_groups;
