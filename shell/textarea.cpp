@@ -53,11 +53,7 @@ qsizetype TextArea::setContent(const QString& text)
     SendScintilla(SCI_TARGETWHOLEDOCUMENT);
     // One replace of the whole document is one undo step and keeps NUL bytes.
     SendScintilla(SCI_REPLACETARGET, static_cast<unsigned long>(bytes.size()), bytes.constData());
-    // Caret and view back to the start without "scroll caret into view": that lays out the
-    // whole first line, seconds on a line of millions of characters.
-    SendScintilla(SCI_SETEMPTYSELECTION, 0L);
-    SendScintilla(SCI_SETFIRSTVISIBLELINE, 0L);
-    SendScintilla(SCI_SETXOFFSET, 0L);
+    showStart();
     return CountLines(normalized);
 }
 
@@ -65,8 +61,14 @@ void TextArea::prependContent(const QString& text)
 {
     // A normalized text ends in no lone CR, so nothing pairs up with the text behind it.
     const QByteArray bytes = NormalizeLineEnds(text).toUtf8();
+    m_undoBytes += bytes.size();
     SendScintilla(SCI_SETTARGETRANGE, 0UL, 0L);
     SendScintilla(SCI_REPLACETARGET, static_cast<unsigned long>(bytes.size()), bytes.constData());
+    showStart();
+}
+
+void TextArea::showStart()
+{
     // Caret and view back to the start without "scroll caret into view": that lays out the
     // whole first line, seconds on a line of millions of characters.
     SendScintilla(SCI_SETEMPTYSELECTION, 0L);

@@ -30,6 +30,8 @@ protected:
     QByteArray fromMimeData(const QMimeData* source, bool& rectangular) const override;
 
 private:
+    void showStart();
+
     // Undo keeps every replaced text; on huge lists that would grow without end, so past this
     // many bytes the older steps are let go (the last command stays undoable).
     static constexpr qsizetype UndoBudgetBytes = qsizetype{64} << 20;
