@@ -2,7 +2,6 @@
 #include "lineops/htmlstrip.h"
 #include "lineops/rewrites.h"
 #include "lineops/shuffle.h"
-#include "shell/transfers.h"
 
 namespace lumbrel::bench {
 namespace {
@@ -53,11 +52,6 @@ const bool registered = [] {
     registerOp({QStringLiteral("right"), [](const QString& text) {
                     NullProgressMeter meter;
                     useBoxed(TakeChars(text, u"2", LineEnd::Right, meter));
-                }});
-    registerOp({QStringLiteral("store"), [](const QString& text) {
-                    const StoreState stored = Store(QString(), text, 0);
-                    const StoreState back = Retrieve(stored.temporary, stored.storage);
-                    use(back.temporary);
                 }});
     return true;
 }();

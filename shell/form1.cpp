@@ -147,6 +147,9 @@ Form1::Form1(QWidget* parent)
     m_dat->setContent({});
     for (TextArea* a : {m_quan, m_linshi, m_dat, m_list})
         a->SendScintilla(QsciScintillaBase::SCI_EMPTYUNDOBUFFER);
+    // The storage area lies out of view and is never edited: undo there would only hold
+    // copies of everything ever stored.
+    m_dat->dropUndo();
 
     bindDedup(*this);
     bindFilters(*this);

@@ -20,11 +20,20 @@ public:
 
     // Replaces the whole text as one undo step; a lone CR or LF becomes CR LF. Returns the
     // line count (CountLines) of the text the area now holds, so messages need no read-back.
-    qsizetype setContent(const QString& text);
+    // Pass the text by move when it is not needed after: it is let go before the write.
+    qsizetype setContent(QString text);
 
     // Puts `text` in front of the whole text as one undo step; a lone CR or LF becomes CR LF.
     // Costs the size of `text` only, however long the area's text is.
     void prependContent(const QString& text);
+
+    // Puts a CR LF and then the whole text of `source` (another area) at the end, as one undo
+    // step. The text goes across as it is stored, so it costs one copy and no conversion.
+    void appendArea(const TextArea& source);
+
+    // Stops keeping undo steps: for an area the user never edits, whose old texts would only
+    // take memory.
+    void dropUndo();
 
 protected:
     QByteArray fromMimeData(const QMimeData* source, bool& rectangular) const override;

@@ -31,21 +31,6 @@ QString storeCaption(qint64 counter)
 
 } // namespace
 
-StoreState Store(QStringView storage, QStringView temporary, qint64 counter)
-{
-    StoreState s;
-    s.storage = storage + CrLf + temporary;
-    s.counter = counter < std::numeric_limits<qint64>::max() ? counter + 1 : counter;
-    return s;
-}
-
-StoreState Retrieve(QStringView temporary, QStringView storage)
-{
-    StoreState s;
-    s.temporary = temporary + CrLf + storage;
-    return s;
-}
-
 qint64 StoreCounter(const QString& caption)
 {
     bool ok = false;
@@ -61,21 +46,21 @@ void bindTransfers(Form1& form)
     }
     QObject::connect(form.command(11), &QPushButton::clicked, &form, [&form] { moveToClipboard(form, form.linshi()); });
 
+    // Store and retrieve append: their cost is the text moved, not the text already there.
     QObject::connect(form.command(12), &QPushButton::clicked, &form, [&form] {
-        const StoreState s =
-            Store(form.dat()->content(), form.linshi()->content(), StoreCounter(form.label(2)->text()));
-        form.label(2)->setText(QString::number(s.counter));
-        form.command(12)->setText(storeCaption(s.counter));
-        form.dat()->setContent(s.storage);
-        form.linshi()->setContent(s.temporary);
+        const qint64 counter = StoreCounter(form.label(2)->text());
+        const qint64 next = counter < std::numeric_limits<qint64>::max() ? counter + 1 : counter;
+        form.label(2)->setText(QString::number(next));
+        form.command(12)->setText(storeCaption(next));
+        form.dat()->appendArea(*form.linshi());
+        form.linshi()->setContent({});
         form.setStatus(QStringLiteral("存入成功"));
     });
     QObject::connect(form.command(13), &QPushButton::clicked, &form, [&form] {
-        const StoreState s = Retrieve(form.linshi()->content(), form.dat()->content());
         form.label(2)->setText(QStringLiteral("0"));
         form.command(12)->setText(QStringLiteral("存储→"));
-        form.linshi()->setContent(s.temporary);
-        form.dat()->setContent(s.storage);
+        form.linshi()->appendArea(*form.dat());
+        form.dat()->setContent({});
         form.setStatus(QStringLiteral("取回成功"));
     });
 }

@@ -10,12 +10,12 @@ void bindDedup(Form1& form)
 {
     QObject::connect(form.command(1), &QPushButton::clicked, &form, [&form] {
         // The read text is a temporary: it is gone before the result is written.
-        const LineOpResult r = RemoveDuplicates(form.quan()->content(), form.meter());
+        LineOpResult r = RemoveDuplicates(form.quan()->content(), form.meter());
         if (r.refused()) {
             form.setStatus(r.refusal);
             return;
         }
-        const qsizetype count = form.quan()->setContent(r.text);
+        const qsizetype count = form.quan()->setContent(std::move(r.text));
         form.setStatus(QStringLiteral("去重复完毕剩余：") + QString::number(count) + QStringLiteral("行"));
     });
 }

@@ -23,32 +23,32 @@ QString remaining(const char16_t* prefix, qsizetype count)
 
 void removeEmptyLines(Form1& form, TextArea* area)
 {
-    const LineOpResult r = RemoveEmptyLines(area->content());
+    LineOpResult r = RemoveEmptyLines(area->content());
     if (r.refused()) {
         form.setStatus(r.refusal);
         return;
     }
-    form.setStatus(remaining(u"去空行完毕剩余：", area->setContent(r.text)));
+    form.setStatus(remaining(u"去空行完毕剩余：", area->setContent(std::move(r.text))));
 }
 
 void filterChinese(Form1& form, ChineseFilter mode, const char16_t* prefix)
 {
-    const LineOpResult r = FilterChinese(form.quan()->content(), mode);
-    const qsizetype count = form.quan()->setContent(r.text);
-    form.linshi()->setContent(r.setAside.value_or(QString()));
+    LineOpResult r = FilterChinese(form.quan()->content(), mode);
+    const qsizetype count = form.quan()->setContent(std::move(r.text));
+    form.linshi()->setContent(std::move(r.setAside).value_or(QString()));
     form.setStatus(remaining(prefix, count));
 }
 
 void filterByLength(Form1& form, LengthFilter mode, const char16_t* prefix)
 {
     // Text2 is read as typed: the number parser allows the spaces around it.
-    const LineOpResult r = FilterByLength(form.quan()->content(), form.textBox(2)->text(), mode, form.meter());
+    LineOpResult r = FilterByLength(form.quan()->content(), form.textBox(2)->text(), mode, form.meter());
     if (r.refused()) {
         form.setStatus(r.refusal);
         return;
     }
-    const qsizetype count = form.quan()->setContent(r.text);
-    form.linshi()->setContent(r.setAside.value_or(QString()));
+    const qsizetype count = form.quan()->setContent(std::move(r.text));
+    form.linshi()->setContent(std::move(r.setAside).value_or(QString()));
     form.setStatus(remaining(prefix, count));
 }
 
@@ -65,16 +65,16 @@ void measureText2(Form1& form)
 void RunContainsFilter(Form1& form)
 {
     const QString keyword = form.textBox(2)->text();
-    const LineOpResult r = RemoveContaining(form.quan()->content(), keyword, form.meter());
+    LineOpResult r = RemoveContaining(form.quan()->content(), keyword, form.meter());
     if (r.refused()) {
         // Label1 and Timer1 stay as they are: that is how a refused keyword halts the job.
         form.setStatus(r.refusal);
         return;
     }
     form.setOuterHeight(Form1::px(ContainsFilterHeightTwips));
-    const qsizetype count = form.quan()->setContent(r.text);
+    const qsizetype count = form.quan()->setContent(std::move(r.text));
     form.label(1)->setText(QStringLiteral("1"));
-    const QString removed = r.setAside.value_or(QString());
+    QString removed = std::move(r.setAside).value_or(QString());
     if (form.check1()->checkState() == Qt::Checked) {
         // A step of the batch job: continue it, and gather this keyword's lines in front of
         // those of the earlier keywords.
@@ -82,7 +82,7 @@ void RunContainsFilter(Form1& form)
         form.linshi()->prependContent(removed + CrLf);
         return;
     }
-    form.linshi()->setContent(removed);
+    form.linshi()->setContent(std::move(removed));
     form.setStatus(QStringLiteral("去包含") + keyword + remaining(u"完毕剩余：", count));
 }
 

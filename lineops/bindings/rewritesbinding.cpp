@@ -22,15 +22,14 @@ template <typename Op> void bindBoxed(Form1& form, int command, int boxNumber, O
 {
     QObject::connect(form.command(command), &QPushButton::clicked, &form, [&form, boxNumber, op] {
         LineBox* box = form.textBox(boxNumber);
-        const QString text = form.quan()->content();
-        const BoxedOpResult r = op(text, box->text(), form.meter());
+        BoxedOpResult r = op(form.quan()->content(), box->text(), form.meter());
         if (r.box)
             box->setText(*r.box);
         if (r.result.refused()) {
             form.setStatus(r.result.refusal);
             return;
         }
-        form.setStatus(processed(form.quan()->setContent(r.result.text)));
+        form.setStatus(processed(form.quan()->setContent(std::move(r.result.text))));
     });
 }
 
@@ -49,22 +48,22 @@ void bindRewrites(Form1& form)
     });
 
     QObject::connect(form.command(8), &QPushButton::clicked, &form, [&form] {
-        const ReplaceResult r = RemoveText(form.quan()->content(), form.textBox(1)->text());
+        ReplaceResult r = RemoveText(form.quan()->content(), form.textBox(1)->text());
         form.textBox(1)->setText(r.search);
-        form.quan()->setContent(r.text);
+        form.quan()->setContent(std::move(r.text));
         form.setStatus(QStringLiteral("完毕"));
     });
     QObject::connect(form.command(16), &QPushButton::clicked, &form, [&form] {
-        const ReplaceResult r = ReplaceText(form.quan()->content(), form.textBox(1)->text(), form.textBox(3)->text());
+        ReplaceResult r = ReplaceText(form.quan()->content(), form.textBox(1)->text(), form.textBox(3)->text());
         form.textBox(1)->setText(r.search);
         form.textBox(3)->setText(r.replacement);
-        form.quan()->setContent(r.text);
+        form.quan()->setContent(std::move(r.text));
         form.setStatus(QStringLiteral("替换完毕"));
     });
     QObject::connect(form.command(17), &QPushButton::clicked, &form, [&form] {
-        const ReplaceResult r = BreakAtText(form.quan()->content(), form.textBox(3)->text());
+        ReplaceResult r = BreakAtText(form.quan()->content(), form.textBox(3)->text());
         form.textBox(3)->setText(r.search);
-        form.quan()->setContent(r.text);
+        form.quan()->setContent(std::move(r.text));
         form.setStatus(QStringLiteral("替换完毕"));
     });
 

@@ -17,6 +17,7 @@ private slots:
     void copyMovesToTheClipboard();
     void storeAndRetrieveKeepCounterAndCaption();
     void storeCountsFromANonNumberCaptionAsZero();
+    void retrieveIsOneUndoStepAndKeepsEveryByte();
 };
 
 void TestTransfers::copyMovesToTheClipboard_data()
@@ -84,6 +85,20 @@ void TestTransfers::storeCountsFromANonNumberCaptionAsZero()
     click(form, 12);
     QCOMPARE(child<QLabel>(form, "Label2")->text(), u"1"_s);
     QCOMPARE(area(form, "dat")->content(), u"\r\n"_s);
+}
+
+void TestTransfers::retrieveIsOneUndoStepAndKeepsEveryByte()
+{
+    Form1 form;
+    TextArea* linshi = area(form, "linshi");
+    const QString stored = u"a\0b\r\n手机😀\r\n"_s;
+    linshi->setContent(stored);
+    click(form, 12);
+    linshi->setContent(u"x"_s);
+    click(form, 13);
+    QCOMPARE(linshi->content(), u"x\r\n\r\n"_s + stored);
+    linshi->undo();
+    QCOMPARE(linshi->content(), u"x"_s);
 }
 
 QTEST_MAIN(TestTransfers)
