@@ -4,6 +4,7 @@
 #include <QStringList>
 
 #include <functional>
+#include <optional>
 
 namespace lumbrel::bench {
 
@@ -18,11 +19,26 @@ struct BenchOp
 // Adds an operation to the registry; each ops_*.cpp registers its own at start-up.
 bool registerOp(BenchOp op);
 
-// Runs the named command through the real window (offscreen): the file's text is put into
-// quan, the button clicked, and the time from click to message measured. Returns false
-// when no command has that name.
+// Runs the named command through the real window (offscreen): the file is put into quan as
+// a paste would, the button clicked, and the time from click to message measured.
 bool hasWindowOp(const QString& name);
 QStringList windowOpNames();
-double runWindowOp(const QString& name, const QString& text, int runs);
+struct WindowRun
+{
+    double seconds = 0;    // median, click to message
+    double idlePeakMb = 0; // the window shown, before any text
+    double peakMb = 0;     // the highest resident memory during a command, text and window included
+};
+WindowRun runWindowOp(const QString& name, const QString& path, int runs);
+
+// The whole file, or nothing (with a message) when it cannot be read.
+std::optional<QByteArray> readFile(const QString& path);
+
+// Peak resident memory of this process so far.
+double peakMb();
+
+// The peak resident memory since the last resetPeak() (Linux; else the process's peak).
+void resetPeak();
+double peakSinceResetMb();
 
 } // namespace lumbrel::bench

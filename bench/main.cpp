@@ -21,6 +21,33 @@
 
 namespace lumbrel::bench {
 
+double peakMb()
+{
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    return static_cast<double>(usage.ru_maxrss) / 1024.0;
+}
+
+void resetPeak()
+{
+    // Linux resets the resident peak (VmHWM) on "5" written here.
+    QFile clear(QStringLiteral("/proc/self/clear_refs"));
+    if (clear.open(QIODevice::WriteOnly))
+        clear.write("5");
+}
+
+double peakSinceResetMb()
+{
+    QFile status(QStringLiteral("/proc/self/status"));
+    if (!status.open(QIODevice::ReadOnly))
+        return peakMb();
+    for (const QByteArray& line : status.readAll().split('\n')) {
+        if (line.startsWith("VmHWM:"))
+            return line.mid(6).trimmed().split(' ').front().toDouble() / 1024.0;
+    }
+    return peakMb();
+}
+
 namespace {
 std::map<QString, BenchOp>& registry()
 {
@@ -28,18 +55,19 @@ std::map<QString, BenchOp>& registry()
     return ops;
 }
 
-void report(const QString& name, const QString& text, qsizetype bytes, double seconds)
+void report(const QString& name, qsizetype lines, qsizetype bytes, double seconds, double peak, const char* extra = "")
 {
-    rusage usage{};
-    getrusage(RUSAGE_SELF, &usage);
-    std::printf("op=%s lines=%lld mb=%.1f seconds=%.3f peak_mb=%.0f\n",
+    std::printf("op=%s lines=%lld mb=%.1f seconds=%.3f peak_mb=%.0f%s\n",
                 qPrintable(name),
-                static_cast<long long>(CountLines(text)),
+                static_cast<long long>(lines),
                 static_cast<double>(bytes) / 1e6,
                 seconds,
-                static_cast<double>(usage.ru_maxrss) / 1024.0);
+                peak,
+                extra);
     std::fflush(stdout);
 }
+
+} // namespace
 
 std::optional<QByteArray> readFile(const QString& path)
 {
@@ -51,14 +79,26 @@ std::optional<QByteArray> readFile(const QString& path)
     return file.readAll();
 }
 
+namespace {
+
 int runInWindow(const QString& name, const QString& path, int runs, int argc, char** argv)
 {
-    const std::optional<QByteArray> bytes = readFile(path);
-    if (!bytes)
-        return 2;
-    const QString text = QString::fromUtf8(*bytes);
+    qsizetype lines = 0;
+    qsizetype size = 0;
+    {
+        // Counted, then let go: the peak is to be the window's, not this program's copy.
+        const std::optional<QByteArray> bytes = readFile(path);
+        if (!bytes)
+            return 2;
+        // CountLines on the bytes: UTF-8 keeps every LF a byte of its own.
+        if (bytes->contains("\r\n"))
+            lines = bytes->count('\n') + (bytes->endsWith('\n') ? 0 : 1);
+        size = bytes->size();
+    }
     QApplication app(argc, argv);
-    report(name + QStringLiteral("@window"), text, bytes->size(), runWindowOp(name, text, runs));
+    const WindowRun run = runWindowOp(name, path, runs);
+    const QByteArray idle = QStringLiteral(" idle_mb=%1").arg(run.idlePeakMb, 0, 'f', 0).toLatin1();
+    report(name + QStringLiteral("@window"), lines, size, run.seconds, run.peakMb, idle.constData());
     return 0;
 }
 
@@ -79,7 +119,7 @@ int runOne(const BenchOp& op, const QString& path, int runs, int argc, char** ar
         seconds.push_back(static_cast<double>(t.nsecsElapsed()) / 1e9);
     }
     std::sort(seconds.begin(), seconds.end());
-    report(op.name, text, bytes->size(), seconds[seconds.size() / 2]);
+    report(op.name, CountLines(text), bytes->size(), seconds[seconds.size() / 2], peakMb());
     return 0;
 }
 } // namespace
