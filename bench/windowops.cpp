@@ -84,14 +84,16 @@ QStringList windowOpNames()
 WindowRun runWindowOp(const QString& name, const QString& path, int runs)
 {
     const WindowOp* op = find(name);
-    Form1 form;
-    form.show();
-    QApplication::processEvents();
     WindowRun result;
-    result.idlePeakMb = peakMb();
-    TextArea* source = op->toLinshi ? form.linshi() : form.quan();
     std::vector<double> seconds;
     for (int r = 0; r < runs; ++r) {
+        // A fresh window each run: one paste, one click, as a user starts a list.
+        Form1 form;
+        form.show();
+        QApplication::processEvents();
+        if (r == 0)
+            result.idlePeakMb = peakMb();
+        TextArea* source = op->toLinshi ? form.linshi() : form.quan();
         {
             // Put in as a paste or an opened file would: straight into the area, held nowhere else.
             const std::optional<QByteArray> bytes = readFile(path);
