@@ -6,6 +6,8 @@
 #include <QFontDatabase>
 #include <QMimeData>
 
+#include <algorithm>
+
 namespace lumbrel {
 
 namespace {
@@ -44,6 +46,11 @@ private:
 TextArea::TextArea(QWidget* parent)
     : QsciScintilla(parent)
 {
+    // A document without style bytes: the areas are plain text, and a style byte per text
+    // byte would cost a second copy of every huge list.
+    const long plain = SendScintilla(SCI_CREATEDOCUMENT, 0UL, static_cast<long>(SC_DOCUMENTOPTION_STYLES_NONE));
+    SendScintilla(SCI_SETDOCPOINTER, 0UL, plain);
+    SendScintilla(SCI_RELEASEDOCUMENT, 0UL, plain);
     setUtf8(true);
     setEolMode(EolWindows);
     setWrapMode(WrapNone);
@@ -76,6 +83,8 @@ QString TextArea::content() const
 
 qsizetype TextArea::setContent(QString text)
 {
+    // A UTF-16 unit takes one to three bytes in the editor; two is near a Chinese list's mean.
+    keepUndoWithinBudget(SendScintilla(SCI_GETLENGTH) + 2 * text.size());
     QByteArray bytes;
     qsizetype lines = 0;
     {
@@ -85,12 +94,6 @@ qsizetype TextArea::setContent(QString text)
         lines = CountLines(normalized);
         bytes = normalized.toUtf8();
     }
-    const qsizetype step = SendScintilla(SCI_GETLENGTH) + bytes.size();
-    m_undoBytes += step;
-    if (m_undoBytes > UndoBudgetBytes) {
-        SendScintilla(SCI_EMPTYUNDOBUFFER);
-        m_undoBytes = step;
-    }
     const QuietWrite quiet(*this);
     SendScintilla(SCI_TARGETWHOLEDOCUMENT);
     // One replace of the whole document is one undo step and keeps NUL bytes.
@@ -99,11 +102,22 @@ qsizetype TextArea::setContent(QString text)
     return lines;
 }
 
+void TextArea::keepUndoWithinBudget(qsizetype step)
+{
+    // Typing and pasting are not counted as they happen; the text they left stands in for
+    // them. The older steps go before this write's copies are made, not after.
+    m_undoBytes = std::max(m_undoBytes, static_cast<qsizetype>(SendScintilla(SCI_GETLENGTH))) + step;
+    if (m_undoBytes > UndoBudgetBytes) {
+        SendScintilla(SCI_EMPTYUNDOBUFFER);
+        m_undoBytes = step;
+    }
+}
+
 void TextArea::prependContent(const QString& text)
 {
     // A normalized text ends in no lone CR, so nothing pairs up with the text behind it.
     const QByteArray bytes = NormalizeLineEnds(text).toUtf8();
-    m_undoBytes += bytes.size();
+    keepUndoWithinBudget(bytes.size());
     const QuietWrite quiet(*this);
     SendScintilla(SCI_SETTARGETRANGE, 0UL, 0L);
     SendScintilla(SCI_REPLACETARGET, static_cast<unsigned long>(bytes.size()), bytes.constData());
@@ -114,7 +128,7 @@ void TextArea::appendArea(const TextArea& source)
 {
     Q_ASSERT(&source != this);
     const long length = source.SendScintilla(SCI_GETLENGTH);
-    m_undoBytes += length + 2;
+    keepUndoWithinBudget(length + 2);
     const QuietWrite quiet(*this);
     SendScintilla(SCI_BEGINUNDOACTION);
     SendScintilla(SCI_APPENDTEXT, 2UL, "\r\n");

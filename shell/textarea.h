@@ -40,6 +40,9 @@ protected:
 
 private:
     void showStart();
+    // Lets the older undo steps go when keeping them beside a step of `step` bytes would
+    // pass the budget.
+    void keepUndoWithinBudget(qsizetype step);
 
     // Undo keeps every replaced text; on huge lists that would grow without end, so past this
     // many bytes the older steps are let go (the last command stays undoable).
