@@ -105,7 +105,8 @@ private:
 
 // Answers "no pending pattern has this key" from a bit array small enough for the cache:
 // most windows are no pattern, or a pattern found long ago. The counts behind the bits are
-// touched only when a pattern is added or found.
+// touched only when a pattern is added or found; four bits each, as a slot seldom holds
+// more than a few patterns and the counts would otherwise weigh eight times the bits.
 class PendingFilter
 {
 public:
@@ -118,21 +119,26 @@ public:
         while (count < patterns * 16 && count < (std::size_t{1} << maxBitsLog2))
             count <<= 1;
         m_bits.assign(count / 64, 0);
-        m_counts.assign(count, 0);
+        m_counts.assign(count / 2, 0);
         m_mask = count - 1;
     }
     void add(uint64_t key)
     {
         const uint64_t slot = (key >> m_shift) & m_mask;
-        if (m_counts[slot] < Saturated)
-            ++m_counts[slot];
+        const unsigned n = countAt(slot);
+        if (n < Saturated)
+            setCount(slot, n + 1);
         m_bits[slot >> 6] |= uint64_t{1} << (slot & 63);
     }
     void remove(uint64_t key)
     {
         const uint64_t slot = (key >> m_shift) & m_mask;
         // A saturated slot has lost its count and stays set: it may only answer "maybe".
-        if (m_counts[slot] == Saturated || --m_counts[slot] != 0)
+        const unsigned n = countAt(slot);
+        if (n == Saturated)
+            return;
+        setCount(slot, n - 1);
+        if (n != 1)
             return;
         m_bits[slot >> 6] &= ~(uint64_t{1} << (slot & 63));
     }
@@ -143,7 +149,18 @@ public:
     }
 
 private:
-    static constexpr uint8_t Saturated = 255;
+    unsigned countAt(uint64_t slot) const
+    {
+        return (m_counts[slot >> 1] >> ((slot & 1) * 4)) & 0xF;
+    }
+    void setCount(uint64_t slot, unsigned n)
+    {
+        const unsigned shift = (slot & 1) * 4;
+        uint8_t& pair = m_counts[slot >> 1];
+        pair = static_cast<uint8_t>((pair & ~(0xFu << shift)) | (n << shift));
+    }
+
+    static constexpr unsigned Saturated = 15;
     std::vector<uint64_t> m_bits;
     std::vector<uint8_t> m_counts;
     uint64_t m_mask = 0;
