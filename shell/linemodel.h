@@ -4,7 +4,11 @@
 #include <QString>
 #include <QStringView>
 
+#include <bit>
 #include <functional>
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 namespace lumbrel {
 
@@ -28,6 +32,66 @@ QString RemoveLineBreaks(QStringView text);
 LineList SplitLines(QStringView text);
 // The lines would view a text that is gone at the end of the statement.
 LineList SplitLines(QString&& text) = delete;
+
+// The number of lines SplitLines gives, without building them.
+qsizetype CountSplitLines(QStringView text);
+
+#if defined(__SSE2__)
+namespace detail {
+// One bit for each of the 32 units from `s` on that is the LF of a CR LF; s[-1] must exist.
+inline quint32 breakMask32(const char16_t* s)
+{
+    const __m128i cr = _mm_set1_epi16(static_cast<short>(u'\r'));
+    const __m128i lf = _mm_set1_epi16(static_cast<short>(u'\n'));
+    __m128i bytes[2];
+    for (int half = 0; half < 2; ++half) {
+        __m128i words[2];
+        for (int k = 0; k < 2; ++k) {
+            const char16_t* at = s + 16 * half + 8 * k;
+            const __m128i block = _mm_loadu_si128(reinterpret_cast<const __m128i*>(at));
+            const __m128i before = _mm_loadu_si128(reinterpret_cast<const __m128i*>(at - 1));
+            words[k] = _mm_and_si128(_mm_cmpeq_epi16(block, lf), _mm_cmpeq_epi16(before, cr));
+        }
+        bytes[half] = _mm_packs_epi16(words[0], words[1]);
+    }
+    return static_cast<quint32>(_mm_movemask_epi8(bytes[0])) | static_cast<quint32>(_mm_movemask_epi8(bytes[1])) << 16;
+}
+} // namespace detail
+#endif
+
+// Calls `onLine(QStringView line)` for each line SplitLines gives, in order, without
+// building the list: a million lines make no allocation.
+template <typename OnLine> void ForEachLine(QStringView text, OnLine&& onLine)
+{
+    if (text.isEmpty())
+        return;
+    const auto* s = reinterpret_cast<const char16_t*>(text.utf16());
+    const qsizetype n = text.size();
+    qsizetype start = 0;
+    // A break ends at an LF with a CR before it, so never at the first unit. CR LF pairs
+    // never overlap, so that CR always belongs to the current line.
+    qsizetype i = 1;
+#if defined(__SSE2__)
+    // 32 units at a time: most of a keyword list is not line breaks, and a wide mask leaves
+    // the loop over its bits (a mispredicted jump) seldom.
+    for (; i + 32 <= n; i += 32) {
+        quint32 mask = detail::breakMask32(s + i);
+        while (mask != 0) {
+            const qsizetype at = i + std::countr_zero(mask);
+            mask &= mask - 1;
+            onLine(text.sliced(start, at - 1 - start));
+            start = at + 1;
+        }
+    }
+#endif
+    for (; i < n; ++i) {
+        if (s[i] == u'\n' && s[i - 1] == u'\r') {
+            onLine(text.sliced(start, i - 1 - start));
+            start = i + 1;
+        }
+    }
+    onLine(text.sliced(start));
+}
 
 // Turns every lone CR and every lone LF into CR LF; CR LF pairs stay as they are.
 QString NormalizeLineEnds(QString text);

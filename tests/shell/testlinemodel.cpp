@@ -40,11 +40,12 @@ void TestLineModel::splitAndCountLines_data()
     QTest::newRow("a lone LF without any CR LF counts 0") << u"a\nb"_s << QStringList{u"a\nb"_s} << qsizetype{0};
     QTest::newRow("CR CR LF keeps the first CR in the line")
         << u"a\r\r\nb"_s << QStringList{u"a\r"_s, u"b"_s} << qsizetype{2};
-    // Long enough for the eight-units-at-a-time scan, with breaks on every block boundary.
+    // Long enough for the vectorised scan, with breaks (and lone LFs) at every offset in its
+    // blocks and on their boundaries.
     QStringList many;
     for (int i = 0; i < 3000; ++i)
         many << u"key\n%1"_s.arg(i);
-    QTest::newRow("breaks across many eight-unit blocks") << many.join(u"\r\n"_s) << many << qsizetype{6000};
+    QTest::newRow("breaks across many vector blocks") << many.join(u"\r\n"_s) << many << qsizetype{6000};
 }
 
 void TestLineModel::splitAndCountLines()
@@ -57,6 +58,7 @@ void TestLineModel::splitAndCountLines()
         got.append(v.toString());
     QCOMPARE(got, lines);
     QCOMPARE(CountLines(text), count);
+    QCOMPARE(CountSplitLines(text), lines.size());
 }
 
 void TestLineModel::cleaning_data()
