@@ -45,5 +45,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size)
     const QString grouped = GroupedFrontJoin(lines);
     const qsizetype groups = lines.size() <= GroupSize ? 1 : 2 + (lines.size() - GroupSize - 1) / (GroupSize + 1);
     FUZZ_CHECK(grouped.size() == joined.size() + 2 * groups);
+
+    // Joining a partition in one walk gives what joining each side's list gives.
+    FUZZ_CHECK(CountSplitLines(text) == lines.size());
+    LineList sides[2];
+    for (QStringView v : lines)
+        sides[v.size() % 2].append(v);
+    const LinePartition partition = PartitionLines(text, [](QStringView v) { return v.size() % 2 == 1; });
+    const JoinedPartition parts = JoinPartition(text, partition, JoinStyle::GroupedFront, JoinStyle::Front);
+    FUZZ_CHECK(parts.passed == GroupedFrontJoin(sides[1]));
+    FUZZ_CHECK(parts.failed == FrontJoin(sides[0]));
     return 0;
 }

@@ -96,6 +96,12 @@ qsizetype countLf(const char16_t* s, qsizetype n)
     return count;
 }
 
+// The number of groups GroupedFrontJoin makes of `lines` lines.
+qsizetype groupCount(qsizetype lines)
+{
+    return lines <= GroupSize ? 1 : 2 + (lines - GroupSize - 1) / (GroupSize + 1);
+}
+
 template <typename IsGroupStart>
 QString
 reverseJoin(const LineList& lines, QStringView prefix, QStringView suffix, IsGroupStart isGroupStart, qsizetype groups)
@@ -271,9 +277,56 @@ QString GroupedFrontJoin(const LineList& lines, QStringView prefix, QStringView 
     const auto isGroupStart = [](qsizetype i) {
         return i == 0 || (i >= GroupSize && (i - GroupSize) % (GroupSize + 1) == 0);
     };
-    const qsizetype n = lines.size();
-    const qsizetype groups = n <= GroupSize ? 1 : 1 + (n - GroupSize - 1) / (GroupSize + 1) + 1;
-    return reverseJoin(lines, prefix, suffix, isGroupStart, groups);
+    return reverseJoin(lines, prefix, suffix, isGroupStart, groupCount(lines.size()));
+}
+
+JoinedPartition JoinPartition(QStringView text, const LinePartition& partition, JoinStyle passed, JoinStyle failed)
+{
+    // Each side is written backwards from the end of a text of its exact size: the walk goes
+    // through the lines in input order and the joins put them in reverse.
+    struct Side
+    {
+        QString text;
+        char16_t* begin = nullptr;
+        char16_t* out = nullptr;
+        qsizetype index = 0;          // of the next line among this side's lines
+        qsizetype nextGroupStart = 0; // never reached for a front join
+        bool grouped = false;
+    };
+    Side sides[2];
+    const JoinStyle styles[2] = {failed, passed};
+    for (int k = 0; k < 2; ++k) {
+        Side& side = sides[k];
+        const qsizetype lines = partition.sideLines[k];
+        side.grouped = styles[k] == JoinStyle::GroupedFront;
+        const qsizetype size = partition.sideUnits[k] + 2 * lines + (side.grouped ? 2 * groupCount(lines) : 0);
+        side.text = QString(size, Qt::Uninitialized);
+        side.begin = reinterpret_cast<char16_t*>(side.text.data());
+        side.out = side.begin + size;
+        side.nextGroupStart = side.grouped ? 0 : -1;
+    }
+    qsizetype i = 0;
+    ForEachLine(text, [&](QStringView line) {
+        const bool pass = (partition.passed[static_cast<size_t>(i / 64)] >> (i % 64)) & 1;
+        ++i;
+        Side& side = sides[pass];
+        char16_t* o = side.out;
+        if (side.index++ == side.nextGroupStart) {
+            o -= 2;
+            putCrLf(o);
+            side.nextGroupStart += side.nextGroupStart == 0 ? GroupSize : GroupSize + 1;
+        }
+        o -= line.size() + 2;
+        putCrLf(put(o, line));
+        side.out = o;
+    });
+    for (Side& side : sides) {
+        // No lines make one empty group: a lone CR LF.
+        if (side.grouped && side.index == 0)
+            putCrLf(side.out -= 2);
+        Q_ASSERT(side.out == side.begin);
+    }
+    return {std::move(sides[1].text), std::move(sides[0].text)};
 }
 
 } // namespace lumbrel

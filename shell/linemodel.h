@@ -6,6 +6,7 @@
 
 #include <bit>
 #include <functional>
+#include <vector>
 #if defined(__SSE2__)
 #include <emmintrin.h>
 #endif
@@ -114,5 +115,53 @@ QString FrontJoin(const LineList& lines, QStringView prefix = {}, QStringView su
 QString GroupedFrontJoin(const LineList& lines, QStringView prefix = {}, QStringView suffix = {});
 
 inline constexpr qsizetype GroupSize = 2000;
+
+// A text's lines split in two by a test, kept as one bit a line (set: the test passed) with
+// the sizes the joins need, so both joined texts are written at their size without a list of
+// lines in between. Built by PartitionLines, joined by JoinPartition.
+struct LinePartition
+{
+    std::vector<quint64> passed;
+    qsizetype lines = 0;
+    // Index 1: the lines that passed, 0: the others.
+    qsizetype sideLines[2] = {};
+    qsizetype sideUnits[2] = {}; // the lines' own units, without breaks
+};
+
+// Runs `passes(QStringView line)` once for each line SplitLines gives, in order.
+template <typename Passes> LinePartition PartitionLines(QStringView text, Passes&& passes)
+{
+    LinePartition p;
+    quint64 word = 0;
+    ForEachLine(text, [&](QStringView line) {
+        const bool pass = passes(line);
+        word |= quint64{pass} << (p.lines % 64);
+        ++p.sideLines[pass];
+        p.sideUnits[pass] += line.size();
+        if (++p.lines % 64 == 0) {
+            p.passed.push_back(word);
+            word = 0;
+        }
+    });
+    if (p.lines % 64 != 0)
+        p.passed.push_back(word);
+    return p;
+}
+
+enum class JoinStyle
+{
+    Front,        // as FrontJoin
+    GroupedFront, // as GroupedFrontJoin
+};
+
+struct JoinedPartition
+{
+    QString passed;
+    QString failed;
+};
+
+// Joins each side of `partition` (made from `text`) as FrontJoin or GroupedFrontJoin would
+// join that side's lines, in one walk over the text.
+JoinedPartition JoinPartition(QStringView text, const LinePartition& partition, JoinStyle passed, JoinStyle failed);
 
 } // namespace lumbrel

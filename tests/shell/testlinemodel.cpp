@@ -22,6 +22,8 @@ private slots:
     void frontJoinReversesAndTerminatesEveryLine();
     void groupedFrontJoin_data();
     void groupedFrontJoin();
+    void joinPartitionAgreesWithJoiningTheLists_data();
+    void joinPartitionAgreesWithJoiningTheLists();
 };
 
 void TestLineModel::splitAndCountLines_data()
@@ -131,6 +133,44 @@ void TestLineModel::groupedFrontJoin()
     const QStringList lines = numberedLines(n, u"L"_s);
     const LineList views(lines.begin(), lines.end());
     QCOMPARE(GroupedFrontJoin(views), literalGroupedJoin(lines));
+}
+
+void TestLineModel::joinPartitionAgreesWithJoiningTheLists_data()
+{
+    QTest::addColumn<int>("lineCount");
+    QTest::addColumn<int>("passPercent");
+    QTest::newRow("empty text: no lines on either side") << 0 << 50;
+    QTest::newRow("no line passes: a grouped side of none is a lone break") << 5 << 0;
+    QTest::newRow("every line passes, past two group starts") << 4003 << 100;
+    QTest::newRow("mixed: both sides fill three groups") << 9000 << 50;
+}
+
+void TestLineModel::joinPartitionAgreesWithJoiningTheLists()
+{
+    QFETCH(int, lineCount);
+    QFETCH(int, passPercent);
+    // Lone CR and LF next to the breaks test the scan at every offset in its blocks.
+    QRandomGenerator rng(3);
+    QStringList pieces;
+    for (int i = 0; i < lineCount; ++i)
+        pieces.append(randomText(rng, u"a\r\n中"_s, rng.bounded(20)));
+    const QString text = pieces.join(CRLF);
+    const LineList lines = SplitLines(text);
+    QList<bool> picks;
+    LineList passed[2];
+    for (QStringView line : lines) {
+        picks.append(rng.bounded(100) < passPercent);
+        passed[picks.last()].append(line);
+    }
+    qsizetype next = 0;
+    const LinePartition partition = PartitionLines(text, [&](QStringView) { return picks[next++]; });
+    QCOMPARE(next, lines.size());
+    const JoinedPartition fronts = JoinPartition(text, partition, JoinStyle::Front, JoinStyle::Front);
+    QCOMPARE(fronts.passed, FrontJoin(passed[1]));
+    QCOMPARE(fronts.failed, FrontJoin(passed[0]));
+    const JoinedPartition grouped = JoinPartition(text, partition, JoinStyle::GroupedFront, JoinStyle::GroupedFront);
+    QCOMPARE(grouped.passed, GroupedFrontJoin(passed[1]));
+    QCOMPARE(grouped.failed, GroupedFrontJoin(passed[0]));
 }
 
 QTEST_APPLESS_MAIN(TestLineModel)
