@@ -42,30 +42,27 @@ private:
     QStringView m_rest;
 };
 
-// Tells for each line whether it contains `keyword`. A keyword without CR or LF can never
-// reach past its line, so one search through the whole text serves every line; one holding
-// CR or LF might match across a line break, so each line is then searched on its own.
-template <typename OnLine>
-void forEachLineContaining(QStringView text, const LineList& lines, QStringView keyword, OnLine onLine)
+// Partitions the lines by `passes(contains)`, told for each line whether it contains
+// `keyword`. A keyword without CR or LF can never reach past its line, so one search through
+// the whole text serves every line; one holding CR or LF might match across a line break, so
+// each line is then searched on its own.
+template <typename Passes> LinePartition partitionByKeyword(QStringView text, QStringView keyword, Passes passes)
 {
     const KeywordFinder finder(keyword);
-    if (keyword.contains(u'\r') || keyword.contains(u'\n')) {
-        for (QStringView line : lines)
-            onLine(line, finder.indexIn(line, 0) >= 0);
-        return;
-    }
+    if (keyword.contains(u'\r') || keyword.contains(u'\n'))
+        return PartitionLines(text, [&](QStringView line) { return passes(finder.indexIn(line, 0) >= 0); });
     const QChar* base = text.data();
     const auto nextHit = [&](qsizetype from) {
         const qsizetype p = finder.indexIn(text, from);
         return p < 0 ? text.size() : p;
     };
     qsizetype hit = nextHit(0);
-    for (QStringView line : lines) {
+    return PartitionLines(text, [&](QStringView line) {
         const qsizetype start = line.data() - base;
         if (hit < start)
             hit = nextHit(start);
-        onLine(line, hit < start + line.size());
-    }
+        return passes(hit < start + line.size());
+    });
 }
 
 } // namespace
@@ -99,17 +96,13 @@ LineOpResult RemoveEmptyLines(QStringView text)
 
 LineOpResult FilterChinese(QStringView text, ChineseFilter mode)
 {
-    const LineList lines = SplitLines(text);
-    LineList kept;
-    LineList dropped;
-    kept.reserve(lines.size());
-    dropped.reserve(lines.size());
     const bool keepChinese = mode == ChineseFilter::KeepChinese;
-    for (QStringView line : lines)
-        (IncludeChinese(line) == keepChinese ? kept : dropped).append(line);
+    const LinePartition lines =
+        PartitionLines(text, [&](QStringView line) { return IncludeChinese(line) == keepChinese; });
+    JoinedPartition joined = JoinPartition(text, lines, JoinStyle::Front, JoinStyle::Front);
     LineOpResult result;
-    result.text = FrontJoin(kept);
-    result.setAside = FrontJoin(dropped);
+    result.text = std::move(joined.passed);
+    result.setAside = std::move(joined.failed);
     return result;
 }
 
@@ -123,26 +116,20 @@ LineOpResult FilterByLength(QStringView text, QStringView limit, LengthFilter mo
     if (!IsWholeNumber(*n))
         return LineOpResult::refuse(QStringLiteral("非整数"));
 
-    const LineList lines = SplitLines(text);
-    meter.start(lines.size());
-    LineList kept;
-    LineList dropped;
-    // Reserving the most either may need touches no memory until it is used.
-    kept.reserve(lines.size());
-    dropped.reserve(lines.size());
+    meter.start(CountSplitLines(text));
     // Lengths compare as doubles: exact for any real length, and an N beyond every integer
     // type (1e400 reads as infinity) needs no conversion.
     const bool keepShorter = mode == LengthFilter::KeepShorter;
-    for (QStringView line : lines) {
+    const LinePartition lines = PartitionLines(text, [&](QStringView line) {
         const auto length = static_cast<double>(line.size());
-        const bool keep = keepShorter ? length < *n : length > *n;
-        (keep ? kept : dropped).append(line);
         meter.step();
-    }
+        return keepShorter ? length < *n : length > *n;
+    });
     meter.finish();
+    JoinedPartition joined = JoinPartition(text, lines, JoinStyle::GroupedFront, JoinStyle::GroupedFront);
     LineOpResult result;
-    result.text = GroupedFrontJoin(kept);
-    result.setAside = GroupedFrontJoin(dropped);
+    result.text = std::move(joined.passed);
+    result.setAside = std::move(joined.failed);
     return result;
 }
 
@@ -150,23 +137,20 @@ LineOpResult RemoveContaining(QStringView text, QStringView keyword, ProgressMet
 {
     if (keyword.isEmpty())
         return LineOpResult::refuse(QStringLiteral("请输入关键词"));
-    const LineList lines = SplitLines(text);
-    if (lines.size() < 4)
+    const qsizetype lineCount = CountSplitLines(text);
+    if (lineCount < 4)
         return LineOpResult::refuse(QStringLiteral("数据不足，人工去除吧"));
 
-    meter.start(lines.size());
-    LineList kept;
-    LineList removed;
-    kept.reserve(lines.size());
-    removed.reserve(lines.size());
-    forEachLineContaining(text, lines, keyword, [&](QStringView line, bool contains) {
-        (contains ? removed : kept).append(line);
+    meter.start(lineCount);
+    const LinePartition lines = partitionByKeyword(text, keyword, [&](bool contains) {
         meter.step();
+        return !contains;
     });
     meter.finish();
+    JoinedPartition joined = JoinPartition(text, lines, JoinStyle::GroupedFront, JoinStyle::Front);
     LineOpResult result;
-    result.text = GroupedFrontJoin(kept);
-    result.setAside = FrontJoin(removed);
+    result.text = std::move(joined.passed);
+    result.setAside = std::move(joined.failed);
     return result;
 }
 
