@@ -65,6 +65,48 @@ template <typename Passes> LinePartition partitionByKeyword(QStringView text, QS
     });
 }
 
+// Both passes of 去空行 in one walk. CR LF pairs never overlap and no replacement joins two
+// runs of them, so each maximal run of m breaks shrinks on its own: the first pass leaves
+// m / 3 + m % 3 of them, the second half of that, rounded up. Only runs of two or more
+// change; the text between them is copied as it is.
+QString collapseBreakRuns(QStringView text)
+{
+    const auto* s = reinterpret_cast<const char16_t*>(text.utf16());
+    // Sized for the whole text and cut to what was written: the tail is never written, and
+    // giving it back moves nothing.
+    QString out(text.size(), Qt::Uninitialized);
+    auto* const begin = reinterpret_cast<char16_t*>(out.data());
+    char16_t* o = begin;
+    qsizetype copied = 0; // the text before this is in `out`
+    qsizetype runStart = 0;
+    qsizetype run = 0; // breaks in the current run
+    const auto endRun = [&] {
+        if (run >= 2) {
+            const qsizetype afterFirst = run / 3 + run % 3;
+            o = std::copy(s + copied, s + runStart, o);
+            for (qsizetype k = afterFirst / 2 + afterFirst % 2; k > 0; --k) {
+                *o++ = u'\r';
+                *o++ = u'\n';
+            }
+            copied = runStart + 2 * run;
+        }
+        run = 0;
+    };
+    ForEachLine(text, [&](QStringView line) {
+        const qsizetype start = line.data() - text.data();
+        // Every line but the first comes after a break.
+        if (start > 0 && run++ == 0)
+            runStart = start - 2;
+        if (!line.isEmpty())
+            endRun();
+    });
+    endRun();
+    o = std::copy(s + copied, s + text.size(), o);
+    out.resize(o - begin);
+    out.squeeze();
+    return out;
+}
+
 } // namespace
 
 bool IncludeChinese(QStringView text)
@@ -78,7 +120,7 @@ bool IncludeChinese(QStringView text)
 
 LineOpResult RemoveEmptyLines(QStringView text)
 {
-    QString collapsed = ReplaceAll(ReplaceAll(text, u"\r\n\r\n\r\n", CrLf), u"\r\n\r\n", CrLf);
+    QString collapsed = collapseBreakRuns(text);
     if (!collapsed.contains(CrLf))
         return LineOpResult::refuse(QStringLiteral("没有发现空行符 去空行失败"));
     LineOpResult result;
