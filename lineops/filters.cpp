@@ -65,30 +65,18 @@ template <typename Passes> LinePartition partitionByKeyword(QStringView text, QS
     });
 }
 
-// Both passes of 去空行 in one walk. CR LF pairs never overlap and no replacement joins two
-// runs of them, so each maximal run of m breaks shrinks on its own: the first pass leaves
-// m / 3 + m % 3 of them, the second half of that, rounded up. Only runs of two or more
-// change; the text between them is copied as it is.
-QString collapseBreakRuns(QStringView text)
+// Both passes of 去空行 for each maximal run of breaks: CR LF pairs never overlap and no
+// replacement joins two runs of them, so each run of m breaks shrinks on its own, the first
+// pass leaving r = m / 3 + m % 3 of them and the second r / 2 + r % 2. Calls
+// `onRun(start, breaks, kept)` for each run that shrinks (two breaks or more), in order.
+template <typename OnRun> void forEachShrinkingRun(QStringView text, OnRun onRun)
 {
-    const auto* s = reinterpret_cast<const char16_t*>(text.utf16());
-    // Sized for the whole text and cut to what was written: the tail is never written, and
-    // giving it back moves nothing.
-    QString out(text.size(), Qt::Uninitialized);
-    auto* const begin = reinterpret_cast<char16_t*>(out.data());
-    char16_t* o = begin;
-    qsizetype copied = 0; // the text before this is in `out`
     qsizetype runStart = 0;
     qsizetype run = 0; // breaks in the current run
     const auto endRun = [&] {
         if (run >= 2) {
             const qsizetype afterFirst = run / 3 + run % 3;
-            o = std::copy(s + copied, s + runStart, o);
-            for (qsizetype k = afterFirst / 2 + afterFirst % 2; k > 0; --k) {
-                *o++ = u'\r';
-                *o++ = u'\n';
-            }
-            copied = runStart + 2 * run;
+            onRun(runStart, run, afterFirst / 2 + afterFirst % 2);
         }
         run = 0;
     };
@@ -101,9 +89,27 @@ QString collapseBreakRuns(QStringView text)
             endRun();
     });
     endRun();
-    o = std::copy(s + copied, s + text.size(), o);
-    out.resize(o - begin);
-    out.squeeze();
+}
+
+// The text with every run of breaks shrunk, in two walks: one for the size, one to copy the
+// text between the runs that shrink.
+QString collapseBreakRuns(QStringView text)
+{
+    qsizetype size = text.size();
+    forEachShrinkingRun(text, [&](qsizetype, qsizetype breaks, qsizetype kept) { size -= 2 * (breaks - kept); });
+    QString out(size, Qt::Uninitialized);
+    auto* o = reinterpret_cast<char16_t*>(out.data());
+    const auto* s = reinterpret_cast<const char16_t*>(text.utf16());
+    qsizetype copied = 0; // the text before this is in `out`
+    forEachShrinkingRun(text, [&](qsizetype start, qsizetype breaks, qsizetype kept) {
+        o = std::copy(s + copied, s + start, o);
+        for (qsizetype k = 0; k < kept; ++k) {
+            *o++ = u'\r';
+            *o++ = u'\n';
+        }
+        copied = start + 2 * breaks;
+    });
+    std::copy(s + copied, s + text.size(), o);
     return out;
 }
 
