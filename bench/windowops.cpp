@@ -88,11 +88,13 @@ WindowRun runWindowOp(const QString& name, const QString& path, int runs)
     std::vector<double> seconds;
     for (int r = 0; r < runs; ++r) {
         // A fresh window each run: one paste, one click, as a user starts a list.
+        if (r == 0)
+            resetPeak();
         Form1 form;
         form.show();
         QApplication::processEvents();
         if (r == 0)
-            result.idlePeakMb = peakMb();
+            result.idlePeakMb = peakSinceResetMb();
         TextArea* source = op->toLinshi ? form.linshi() : form.quan();
         {
             // Put in as a paste or an opened file would: straight into the area, held nowhere else.
