@@ -62,13 +62,13 @@ private:
 
 void TestFetchCommand::initTestCase()
 {
-    m_server.route("/lf", LoopbackHttpServer::page("one\ntwo\n"));
-    m_server.route("/gbk", LoopbackHttpServer::page("\xe9\x46\x88\xd2\r\n"));
-    m_server.route("/empty", LoopbackHttpServer::page({}));
-    m_server.route("/silent", LoopbackHttpServer::silent());
-    m_server.route("/big", LoopbackHttpServer::page(QByteArray(256 * 1024, 'x')));
+    m_server.route("/lf", answer(200, "one\ntwo\n"));
+    m_server.route("/gbk", answer(200, "\xe9\x46\x88\xd2\r\n"));
+    m_server.route("/empty", answer(200, {}));
+    m_server.route("/silent", {{}, -1});
+    m_server.route("/big", answer(200, QByteArray(256 * 1024, 'x')));
     // Sooner than the idle time-out, so only an abandoned fetch misses it.
-    m_server.route("/late", LoopbackHttpServer::late(LoopbackHttpServer::page("first"), 300));
+    m_server.route("/late", {head(200, {}, 5) + "first", 300});
 }
 
 void TestFetchCommand::fetchShowsThePageOrTheReason_data()

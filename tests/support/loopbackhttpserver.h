@@ -1,110 +1,117 @@
 #pragma once
 
+// An HTTP server on 127.0.0.1 for the fetch tests.
 #include <QByteArray>
 #include <QHash>
 #include <QList>
-#include <QObject>
-#include <QString>
 #include <QTcpServer>
+#include <QTcpSocket>
+#include <QTimer>
 
-#include <optional>
 #include <utility>
-
-class QTcpSocket;
 
 namespace lumbrel::testing {
 
-// A small HTTP/1.1 server on 127.0.0.1 for tests. It answers each request path with a
-// canned response (unknown paths get 404), closes the connection after an answer, and keeps
-// the raw head of every request it received. A response may also be raw bytes, so a test can
-// play a server that breaks the protocol.
-class LoopbackHttpServer final : public QObject
+// Bytes sent as they are, so a test can also play a server that breaks the protocol.
+struct Reply
 {
-    Q_OBJECT
+    // `wait` ms before `first` goes out (-1: never). With a `chunk`, that is sent again every
+    // `wait` ms, at most `times` times, and the connection stays open; otherwise it closes.
+    Reply(QByteArray first = {}, int wait = 0, QByteArray chunk = {}, int times = 100000)
+        : bytes(std::move(first))
+        , delayMs(wait)
+        , drip(std::move(chunk))
+        , drips(times)
+    {
+    }
 
+    QByteArray bytes;
+    int delayMs;
+    QByteArray drip;
+    int drips;
+};
+
+// A status line, `headers` (each with its CR LF), a Content-Length unless `length` is negative.
+inline QByteArray head(int status, const QByteArray& headers = {}, qint64 length = -1)
+{
+    const QByteArray size = length < 0 ? QByteArray() : "Content-Length: " + QByteArray::number(length) + "\r\n";
+    return "HTTP/1.1 " + QByteArray::number(status) + " X\r\n" + headers + size + "Connection: close\r\n\r\n";
+}
+
+inline Reply answer(int status, const QByteArray& body, const QByteArray& headers = {})
+{
+    return {head(status, headers, body.size()) + body};
+}
+
+inline Reply redirect(const QByteArray& location)
+{
+    return answer(301, {}, "Location: " + location + "\r\n");
+}
+
+// Answers each request path with its reply (others with 404), one request a connection, and
+// keeps every request head.
+class LoopbackHttpServer
+{
 public:
-    enum class Pace
+    LoopbackHttpServer()
     {
-        AtOnce,
-        // Reads the request and never answers.
-        Never,
-        // Sends the head, then `body` again every `intervalMs`, until the client goes away.
-        Drip,
-        // Answers after `intervalMs`.
-        Late,
-    };
-
-    // No drip writes more chunks than this, so no test can make the server write without end.
-    static constexpr int MaxDripChunks = 100000;
-
-    struct Response
-    {
-        int status = 200;
-        QList<std::pair<QByteArray, QByteArray>> headers;
-        QByteArray body;
-        // Without Content-Length the body ends when the connection closes.
-        bool contentLength = true;
-        // When set, written as it is in place of the status line and headers made from the
-        // fields above; `body` follows it unchanged.
-        std::optional<QByteArray> rawHead;
-        Pace pace = Pace::AtOnce;
-        int intervalMs = 0;
-        // A drip stops after this many chunks and holds the connection open, silent.
-        int dripChunks = MaxDripChunks;
-
-        Response& header(const QByteArray& name, const QByteArray& value)
-        {
-            headers.emplaceBack(name, value);
-            return *this;
-        }
-    };
-
-    static Response page(const QByteArray& body, const QByteArray& contentType = "text/html");
-    static Response status(int code);
-    static Response redirect(const QByteArray& location);
-    static Response silent();
-    static Response drip(const QByteArray& chunk, int intervalMs);
-    static Response late(Response response, int delayMs);
-    // `head` and `body` sent byte for byte, then the connection closes.
-    static Response raw(const QByteArray& head, const QByteArray& body = {});
-    // `head` sent byte for byte, then `chunk` again every `intervalMs` (0: as fast as the
-    // event loop turns), never finishing.
-    static Response rawDrip(const QByteArray& head, const QByteArray& chunk, int intervalMs);
-    // A gzip member (RFC 1952) holding `data`.
-    static QByteArray gzip(const QByteArray& data);
-
-    // Listens at once on a free port.
-    explicit LoopbackHttpServer(QObject* parent = nullptr);
-
-    quint16 port() const;
-    // "http://127.0.0.1:PORT" followed by `path`.
-    QString url(const QString& path) const;
-    void route(const QByteArray& path, Response response);
-    // Closes every connection as soon as it is accepted, before reading a byte.
-    void setHangUpOnAccept(bool value)
-    {
-        m_hangUpOnAccept = value;
+        QObject::connect(&m_server, &QTcpServer::newConnection, &m_server, [this] {
+            while (QTcpSocket* socket = m_server.nextPendingConnection())
+                accept(socket);
+        });
+        if (!m_server.listen(QHostAddress::LocalHost))
+            qFatal("loopback server cannot listen");
     }
-    // Connections accepted so far.
-    int accepted() const
+    QString url(const QString& path) const
     {
-        return m_accepted;
+        return QStringLiteral("http://127.0.0.1:%1").arg(m_server.serverPort()) + path;
     }
-    // The request heads received so far (request line and headers, up to the empty line).
-    QList<QByteArray> requests() const
+    void route(const QByteArray& path, const Reply& reply)
+    {
+        m_routes.insert(path, reply);
+    }
+    const QList<QByteArray>& requests() const
     {
         return m_requests;
     }
 
 private:
-    void accept();
-    void answer(QTcpSocket* socket, const QByteArray& head);
+    void accept(QTcpSocket* socket)
+    {
+        QObject::connect(socket, &QTcpSocket::disconnected, socket, &QObject::deleteLater);
+        QObject::connect(socket, &QTcpSocket::readyRead, socket, [this, socket, received = QByteArray()]() mutable {
+            if (received.contains("\r\n\r\n"))
+                return;
+            received += socket->readAll();
+            if (received.contains("\r\n\r\n")) {
+                m_requests.append(received.left(received.indexOf("\r\n\r\n") + 4));
+                send(socket, m_routes.value(received.split(' ').value(1), answer(404, "<html>error page</html>")));
+            }
+        });
+    }
+    static void send(QTcpSocket* socket, const Reply& r)
+    {
+        if (r.delayMs < 0)
+            return;
+        auto* timer = new QTimer(socket);
+        QObject::connect(timer, &QTimer::timeout, socket, [socket, timer, r, sent = -1]() mutable {
+            if (socket->state() != QAbstractSocket::ConnectedState || sent >= r.drips)
+                return timer->stop();
+            if (sent < 0 && r.drip.isEmpty()) {
+                socket->write(r.bytes);
+                socket->disconnectFromHost();
+                return timer->stop();
+            }
+            // A client that stops reading must not make us buffer without end.
+            if (socket->bytesToWrite() < 1024 * 1024)
+                socket->write(sent++ < 0 ? r.bytes : r.drip);
+        });
+        timer->start(r.delayMs);
+    }
 
     QTcpServer m_server;
-    QHash<QByteArray, Response> m_routes;
+    QHash<QByteArray, Reply> m_routes;
     QList<QByteArray> m_requests;
-    int m_accepted = 0;
-    bool m_hangUpOnAccept = false;
 };
 
 } // namespace lumbrel::testing
