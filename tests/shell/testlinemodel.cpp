@@ -18,12 +18,8 @@ private slots:
     void cleaning_data();
     void cleaning();
     void replaceAllAgreesWithPlainScan();
-
-    void frontJoinReversesAndTerminatesEveryLine();
-    void groupedFrontJoin_data();
-    void groupedFrontJoin();
-    void joinPartitionAgreesWithJoiningTheLists_data();
-    void joinPartitionAgreesWithJoiningTheLists();
+    void joinsAgreeWithPrependingEachLine_data();
+    void joinsAgreeWithPrependingEachLine();
 };
 
 void TestLineModel::splitAndCountLines_data()
@@ -32,7 +28,6 @@ void TestLineModel::splitAndCountLines_data()
     QTest::addColumn<QStringList>("lines");
     QTest::addColumn<qsizetype>("count"); // CountLines, shown in the messages
     QTest::newRow("empty text has no lines") << QString() << QStringList() << qsizetype{0};
-    QTest::newRow("one line without a break counts 0") << u"abc"_s << QStringList{u"abc"_s} << qsizetype{0};
     QTest::newRow("a trailing break makes an empty last line, not counted")
         << u"a\r\nb\r\n"_s << QStringList{u"a"_s, u"b"_s, QString()} << qsizetype{2};
     QTest::newRow("a lone break is two empty lines, counted 1")
@@ -110,67 +105,54 @@ void TestLineModel::replaceAllAgreesWithPlainScan()
     }
 }
 
-void TestLineModel::frontJoinReversesAndTerminatesEveryLine()
-{
-    const QString a = u"A"_s, b = u"B"_s;
-    QCOMPARE(FrontJoin({a, b}), u"B\r\nA\r\n"_s);
-    QCOMPARE(FrontJoin({a, QStringView()}), u"\r\nA\r\n"_s);
-    QCOMPARE(FrontJoin({}), QString());
-    QCOMPARE(FrontJoin({a, b}, u"<", u">"), u"<B>\r\n<A>\r\n"_s);
-}
-
-void TestLineModel::groupedFrontJoin_data()
-{
-    QTest::addColumn<int>("n");
-    // The first group holds 2000 lines, every later full one 2001; no lines make one group.
-    for (int n : {0, 2000, 2001, 4001, 4002})
-        QTest::addRow("%d lines", n) << n;
-}
-
-void TestLineModel::groupedFrontJoin()
-{
-    QFETCH(int, n);
-    const QStringList lines = numberedLines(n, u"L"_s);
-    const LineList views(lines.begin(), lines.end());
-    QCOMPARE(GroupedFrontJoin(views), literalGroupedJoin(lines));
-}
-
-void TestLineModel::joinPartitionAgreesWithJoiningTheLists_data()
+void TestLineModel::joinsAgreeWithPrependingEachLine_data()
 {
     QTest::addColumn<int>("lineCount");
     QTest::addColumn<int>("passPercent");
     QTest::newRow("empty text: no lines on either side") << 0 << 50;
     QTest::newRow("no line passes: a grouped side of none is a lone break") << 5 << 0;
-    QTest::newRow("every line passes, past two group starts") << 4003 << 100;
+    // The first group holds 2000 lines, every later full one 2001.
+    QTest::newRow("2000 lines fill the first group") << 2000 << 100;
+    QTest::newRow("4001 lines fill the second group") << 4001 << 100;
+    QTest::newRow("4002 lines open a third group") << 4002 << 0;
     QTest::newRow("mixed: both sides fill three groups") << 9000 << 50;
 }
 
-void TestLineModel::joinPartitionAgreesWithJoiningTheLists()
+void TestLineModel::joinsAgreeWithPrependingEachLine()
 {
     QFETCH(int, lineCount);
     QFETCH(int, passPercent);
-    // Lone CR and LF next to the breaks test the scan at every offset in its blocks.
+    // Lone CR and LF next to the breaks test the scan at every offset in its blocks; no line
+    // holds a CR LF, so the text has exactly lineCount lines.
     QRandomGenerator rng(3);
     QStringList pieces;
-    for (int i = 0; i < lineCount; ++i)
-        pieces.append(randomText(rng, u"a\r\n中"_s, rng.bounded(20)));
+    for (int i = 0; i < lineCount; ++i) {
+        QString piece = randomText(rng, u"a\r\n中"_s, rng.bounded(20));
+        while (piece.contains(CRLF))
+            piece.replace(CRLF, u"\n"_s);
+        pieces.append(piece);
+    }
     const QString text = pieces.join(CRLF);
-    const LineList lines = SplitLines(text);
     QList<bool> picks;
-    LineList passed[2];
-    for (QStringView line : lines) {
+    QStringList sides[2];
+    for (const QString& line : pieces) {
         picks.append(rng.bounded(100) < passPercent);
-        passed[picks.last()].append(line);
+        sides[picks.last()].append(line);
     }
     qsizetype next = 0;
     const LinePartition partition = PartitionLines(text, [&](QStringView) { return picks[next++]; });
-    QCOMPARE(next, lines.size());
+    QCOMPARE(next, picks.size());
     const JoinedPartition fronts = JoinPartition(text, partition, JoinStyle::Front, JoinStyle::Front);
-    QCOMPARE(fronts.passed, FrontJoin(passed[1]));
-    QCOMPARE(fronts.failed, FrontJoin(passed[0]));
     const JoinedPartition grouped = JoinPartition(text, partition, JoinStyle::GroupedFront, JoinStyle::GroupedFront);
-    QCOMPARE(grouped.passed, GroupedFrontJoin(passed[1]));
-    QCOMPARE(grouped.failed, GroupedFrontJoin(passed[0]));
+    for (int pass : {0, 1}) {
+        const LineList lines(sides[pass].begin(), sides[pass].end());
+        const QString front = literalFrontJoin(sides[pass]);
+        const QString groups = literalGroupedJoin(sides[pass]);
+        QCOMPARE(FrontJoin(lines), front);
+        QCOMPARE(GroupedFrontJoin(lines), groups);
+        QCOMPARE(pass ? fronts.passed : fronts.failed, front);
+        QCOMPARE(pass ? grouped.passed : grouped.failed, groups);
+    }
 }
 
 QTEST_APPLESS_MAIN(TestLineModel)
