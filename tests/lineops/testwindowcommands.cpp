@@ -198,8 +198,9 @@ void TestWindowCommands::doubleClickMeasuresText2()
     Form1 form;
     form.show();
     QVERIFY(QTest::qWaitForWindowExposed(&form));
-    // Outer spaces and line breaks do not count; a character above U+FFFF counts 2.
-    for (const QString& text : {u"  a b\r\n"_s, u"手\U0001F600"_s}) {
+    // Outer spaces and line breaks do not count, tabs and wide spaces do; a character above
+    // U+FFFF counts 2.
+    for (const QString& text : {u"  a b\r\n"_s, u"\ta\u3000 "_s, u"手\U0001F600"_s}) {
         box(form, 2)->setText(text);
         QTest::mouseDClick(box(form, 2), Qt::LeftButton);
         QCOMPARE(box(form, 2)->text(), u"3"_s);

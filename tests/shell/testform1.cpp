@@ -103,8 +103,9 @@ void TestForm1::areasKeepNulAndNormalizeLoneBreaks()
         quan->setContent(exact);
         QCOMPARE(quan->content(), exact);
     }
-    QCOMPARE(quan->setContent(u"a\nb\rc"_s), qsizetype{3});
-    QCOMPARE(quan->content(), u"a\r\nb\r\nc"_s);
+    // LF CR is two breaks; in CR CR LF only the first CR is lone.
+    QCOMPARE(quan->setContent(u"a\nb\rc\n\rd\r\r\n"_s), qsizetype{6});
+    QCOMPARE(quan->content(), u"a\r\nb\r\nc\r\n\r\nd\r\n\r\n"_s);
 }
 
 void TestForm1::pasteAndEnterGiveCrLf()

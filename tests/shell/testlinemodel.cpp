@@ -15,8 +15,6 @@ class TestLineModel final : public QObject
 private slots:
     void splitAndCountLines_data();
     void splitAndCountLines();
-    void cleaning_data();
-    void cleaning();
     void replaceAllAgreesWithPlainScan();
     void joinsAgreeWithPrependingEachLine_data();
     void joinsAgreeWithPrependingEachLine();
@@ -56,29 +54,6 @@ void TestLineModel::splitAndCountLines()
     QCOMPARE(got, lines);
     QCOMPARE(CountLines(text), count);
     QCOMPARE(CountSplitLines(text), lines.size());
-}
-
-void TestLineModel::cleaning_data()
-{
-    // Which helper: S = StripLineBreaks, R = RemoveLineBreaks, N = NormalizeLineEnds.
-    QTest::addColumn<char>("helper");
-    QTest::addColumn<QString>("text");
-    QTest::addColumn<QString>("expected");
-    QTest::newRow("strip: lone CR and LF go, outer spaces too") << 'S' << u" a\nb\rc\r\n "_s << u"abc"_s;
-    QTest::newRow("strip: tabs and full-width spaces stay") << 'S' << u"\ta\u3000 "_s << u"\ta\u3000"_s;
-    QTest::newRow("remove: spaces stay") << 'R' << u" a\r\nb "_s << u" ab "_s;
-    QTest::newRow("normalize: LF CR is two breaks") << 'N' << u"a\n\rb"_s << u"a\r\n\r\nb"_s;
-    QTest::newRow("normalize: CR CR LF") << 'N' << u"\r\r\n"_s << u"\r\n\r\n"_s;
-}
-
-void TestLineModel::cleaning()
-{
-    QFETCH(char, helper);
-    QFETCH(QString, text);
-    QFETCH(QString, expected);
-    const QString got =
-        helper == 'S' ? StripLineBreaks(text) : (helper == 'R' ? RemoveLineBreaks(text) : NormalizeLineEnds(text));
-    QCOMPARE(got, expected);
 }
 
 void TestLineModel::replaceAllAgreesWithPlainScan()
