@@ -60,15 +60,6 @@ inline QString literalGroupedJoin(const QStringList& lines)
     return group + CRLF + built;
 }
 
-// "<stem>1" .. "<stem>n".
-inline QStringList numberedLines(int n, const QString& stem)
-{
-    QStringList lines;
-    for (int i = 1; i <= n; ++i)
-        lines.append(stem + QString::number(i));
-    return lines;
-}
-
 inline QStringList sortedLines(const QString& text)
 {
     QStringList lines;

@@ -1,0 +1,250 @@
+#include "lineops/filters.h"
+#include "lineops/number.h"
+#include "lineops/rewrites.h"
+#include "tests/support/testhelpers.h"
+
+#include <QTest>
+
+#include <limits>
+
+using namespace lumbrel;
+using namespace lumbrel::testing;
+using namespace Qt::StringLiterals;
+
+namespace {
+
+enum class Op
+{
+    KeepChinese, // 去英文
+    Shorter,     // 去位长
+    Longer,      // 去位短
+    Contains,    // 去包含
+    KeepBefore,  // 留前
+    KeepAfter,   // 留后
+    TakeLeft,    // 取左位数
+    TakeRight    // 取右位数
+};
+
+const QString None = u"(none)"_s;
+
+// The new text, or the refusal; and the set-aside text or the cleaned box, or None.
+struct Outcome
+{
+    bool refused;
+    QString text;
+    QString other;
+};
+
+Outcome run(Op op, const QString& text, const QString& parameter, ProgressMeter& meter)
+{
+    const auto plain = [](const LineOpResult& r) {
+        return Outcome{r.refused(), r.refused() ? r.refusal : r.text, r.setAside.value_or(None)};
+    };
+    const auto boxed = [](const BoxedOpResult& r) {
+        return Outcome{r.result.refused(), r.result.refused() ? r.result.refusal : r.result.text, r.box.value_or(None)};
+    };
+    switch (op) {
+    case Op::KeepChinese:
+        return plain(FilterChinese(text, ChineseFilter::KeepChinese));
+    case Op::Shorter:
+    case Op::Longer:
+        return plain(FilterByLength(
+            text, parameter, op == Op::Shorter ? LengthFilter::KeepShorter : LengthFilter::KeepLonger, meter));
+    case Op::Contains:
+        return plain(RemoveContaining(text, parameter, meter));
+    case Op::KeepBefore:
+    case Op::KeepAfter:
+        return boxed(
+            KeepPiece(text, parameter, op == Op::KeepBefore ? MarkerPiece::Before : MarkerPiece::After, meter));
+    case Op::TakeLeft:
+    case Op::TakeRight:
+        return boxed(TakeChars(text, parameter, op == Op::TakeLeft ? LineEnd::Left : LineEnd::Right, meter));
+    }
+    return {};
+}
+
+} // namespace
+
+class TestLineCommands final : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void lineCommands_data();
+    void lineCommands();
+    void parseNumber_data();
+    void parseNumber();
+
+    void emptyLineRulesAgreeWithTheReplacePasses();
+    void containsAgreesWithLineByLineSearch_data();
+    void containsAgreesWithLineByLineSearch();
+};
+
+void TestLineCommands::lineCommands_data()
+{
+    QTest::addColumn<Op>("op");
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QString>("parameter");
+    QTest::addColumn<QString>("expected"); // or the refusal
+    QTest::addColumn<QString>("other");    // the set-aside text or the cleaned box, or None
+    QTest::newRow("only U+4E00 to U+9FA5 count as Chinese")
+        << Op::KeepChinese << u"\u4E00\r\n\u4DFF\r\n\u9FA5\r\n\u9FA6\r\n，\r\n\U00020000"_s << QString()
+        << u"\u9FA5\r\n\u4E00\r\n"_s << u"\U00020000\r\n，\r\n\u9FA6\r\n\u4DFF\r\n"_s;
+    // Refusals, in their order: the first that applies wins, and nothing runs.
+    QTest::newRow("length: no CR LF (a lone LF is none) comes before a bad number")
+        << Op::Longer << u"a\nb"_s << u"x"_s << u"数据不足，没发现换行符"_s << None;
+    QTest::newRow("length: letters are no number")
+        << Op::Shorter << u"a\r\nb"_s << u"ten"_s << u"您输入的不是数字"_s << None;
+    QTest::newRow("length: a fraction is not whole") << Op::Longer << u"a\r\nb"_s << u"7.5"_s << u"非整数"_s << None;
+    QTest::newRow("contains: three lines are too few")
+        << Op::Contains << u"a\r\nb\r\nc"_s << u"a"_s << u"数据不足，人工去除吧"_s << None;
+    // Lengths are UTF-16 units of the untrimmed line, compared strictly.
+    QTest::newRow("length: spaces count, a character above U+FFFF counts 2")
+        << Op::Shorter << u" a \r\n\U0001F600\r\nab"_s << u"3"_s << u"ab\r\n\U0001F600\r\n\r\n"_s << u" a \r\n\r\n"_s;
+    QTest::newRow("an N too big for any integer keeps every line")
+        << Op::Shorter << u"a\r\nb"_s << u"1e400"_s << u"b\r\na\r\n\r\n"_s << CRLF;
+    // Removed lines are front-joined without the group's extra CR LF.
+    QTest::newRow("去包含: a trailing break makes the fourth line")
+        << Op::Contains << u"a\r\nb\r\nc\r\n"_s << u"b"_s << u"\r\nc\r\na\r\n\r\n"_s << u"b\r\n"_s;
+    QTest::newRow("留后: the text between the first and second marker; other lines as they are")
+        << Op::KeepAfter << u"a|b|c\r\n x "_s << u"|"_s << u" x \r\nb\r\n"_s << u"|"_s;
+    QTest::newRow("留后: occurrences do not overlap")
+        << Op::KeepAfter << u"aaaa\r\nxaaay"_s << u"aa"_s << u"ay\r\n\r\n"_s << u"aa"_s;
+    QTest::newRow("留前: a marker of spaces is empty and keeps every line whole")
+        << Op::KeepBefore << u"ab\r\n\r\ncd"_s << u" "_s << u"cd\r\n\r\nab\r\n"_s << QString();
+    QTest::newRow("取右位数: lines trimmed before they are measured and cut")
+        << Op::TakeRight << u"  abcd  \r\n x "_s << u" 2\r\n"_s << u"x\r\ncd\r\n"_s << u"2"_s;
+    // N is rounded to the nearest integer, ties to even; lines shorter than the unrounded N stay.
+    QTest::newRow("2.5: three units cut to two")
+        << Op::TakeLeft << u"abc\r\nxy"_s << u"2.5"_s << u"xy\r\nab\r\n"_s << u"2.5"_s;
+    QTest::newRow("1.5: two units stay whole, three cut to two")
+        << Op::TakeRight << u"ab\r\nxyz"_s << u"1.5"_s << u"yz\r\nab\r\n"_s << u"1.5"_s;
+    QTest::newRow("取左位数: a lone break inside a line is removed first")
+        << Op::TakeLeft << u"a\nbc\r\nx"_s << u"2"_s << u"x\r\nab\r\n"_s << u"2"_s;
+    QTest::newRow("取左位数: a negative count empties the lines")
+        << Op::TakeLeft << u"abc\r\n\r\nd"_s << u"-1"_s << u"\r\n\r\n\r\n"_s << u"-1"_s;
+    QTest::newRow("取左位数: counts UTF-16 units, so a cut may split a surrogate pair")
+        << Op::TakeLeft << u"\U0001F600x\r\n"_s << u"1"_s << u"\r\n\xD83D\r\n"_s << u"1"_s;
+    QTest::newRow("取左位数: no line break is refused before no number, the box cleaned")
+        << Op::TakeLeft << u"abc"_s << u" x\r\n"_s << u"数据不足 没有发现换行符"_s << u"x"_s;
+}
+
+void TestLineCommands::lineCommands()
+{
+    QFETCH(Op, op);
+    QFETCH(QString, text);
+    QFETCH(QString, parameter);
+    QFETCH(QString, expected);
+    QFETCH(QString, other);
+    RecordingMeter meter;
+    const Outcome r = run(op, text, parameter, meter);
+    QCOMPARE(r.text, expected);
+    QCOMPARE(r.other, other);
+    // The meter runs once over every line; refusals and 去英文 leave it alone.
+    const bool metered = !r.refused && op != Op::KeepChinese;
+    QCOMPARE(meter.started, metered ? SplitLines(text).size() : -1);
+    QCOMPARE(meter.steps, metered ? meter.started : 0);
+    QCOMPARE(meter.finished, metered ? 1 : 0);
+}
+
+void TestLineCommands::parseNumber_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<std::optional<double>>("value");
+    constexpr double Inf = std::numeric_limits<double>::infinity();
+    QTest::newRow("spaces, plus sign, point without fraction digits") << u"  +12. "_s << std::optional(12.0);
+    QTest::newRow("point without whole digits") << u".5"_s << std::optional(0.5);
+    QTest::newRow("signed upper-case exponent") << u"-25E-1"_s << std::optional(-2.5);
+    // Far beyond a double: a value, never a fault or a garbage integer.
+    QTest::newRow("too many digits saturate") << QString(400, u'9') << std::optional(Inf);
+    QTest::newRow("a huge exponent saturates") << u"-1e99999999999999999999"_s << std::optional(-Inf);
+    QTest::newRow("a tiny fraction is 0") << u"0."_s + QString(400, u'0') + u"1"_s << std::optional(0.0);
+    const std::optional<double> none;
+    QTest::newRow("space between sign and digits") << u"- 3"_s << none;
+    QTest::newRow("exponent without digits") << u"1e"_s << none;
+    QTest::newRow("locale decimal comma") << u"1,5"_s << none;
+    QTest::newRow("infinity spelled out") << u"inf"_s << none;
+    QTest::newRow("full-width digits") << u"１２"_s << none;
+    QTest::newRow("line break around") << u"12\r\n"_s << none;
+}
+
+void TestLineCommands::parseNumber()
+{
+    QFETCH(QString, text);
+    QFETCH(std::optional<double>, value);
+    QCOMPARE(ParseNumber(text), value);
+}
+
+void TestLineCommands::emptyLineRulesAgreeWithTheReplacePasses()
+{
+    // 去空行 and the keyword commands are described by two replace passes over the whole text
+    // (three CR LF to one, then two to one); both shrink each run of breaks in one walk instead.
+    const QStringList pieces = u"\r\n|\r\n|\r\n|\r|\n|x| "_s.split(u'|');
+    QRandomGenerator rng(99);
+    for (int round = 0; round < 3000; ++round) {
+        QString text;
+        for (int i = rng.bounded(40); i > 0; --i)
+            text += pieces[rng.bounded(static_cast<int>(pieces.size()))];
+        RecordingMeter meter;
+        const LineOpResult emptyLines = RemoveEmptyLines(text);
+        const BoxedOpResult keyword = AddKeyword(text, u"K", KeywordSide::Front, meter);
+        if (!text.contains(CRLF)) {
+            QVERIFY(emptyLines.refused() && keyword.result.refused());
+            continue;
+        }
+        const QString collapsed = ReplaceAll(ReplaceAll(text, u"\r\n\r\n\r\n", CRLF), u"\r\n\r\n", CRLF);
+        // 去空行 then cuts one break at the start and one at the end.
+        QString trimmed = collapsed;
+        if (trimmed.startsWith(CRLF))
+            trimmed.remove(0, CRLF.size());
+        if (trimmed.endsWith(CRLF))
+            trimmed.chop(CRLF.size());
+        QCOMPARE(emptyLines.text, trimmed);
+        // The keyword commands take the lines left, cleaned, drop the empty ones, and count them
+        // all on the meter.
+        QStringList survivors;
+        qsizetype entries = 0;
+        for (QStringView line : SplitLines(collapsed)) {
+            ++entries;
+            if (!StripLineBreaks(line).isEmpty())
+                survivors.append(u"K"_s + StripLineBreaks(line));
+        }
+        QCOMPARE(keyword.result.text, literalGroupedJoin(survivors));
+        QCOMPARE(meter.started, entries);
+    }
+}
+
+void TestLineCommands::containsAgreesWithLineByLineSearch_data()
+{
+    QTest::addColumn<QString>("alphabet");
+    QTest::addColumn<int>("keywordLength");
+    QTest::newRow("two-unit keywords, repeated letters") << u"aab"_s << 2;
+    QTest::newRow("Chinese keywords") << u"手机价格"_s << 2;
+    QTest::newRow("longer keywords over few letters") << u"ab"_s << 4;
+    QTest::newRow("lone CR and LF in lines and keywords") << u"a\rb\n"_s << 2;
+}
+
+void TestLineCommands::containsAgreesWithLineByLineSearch()
+{
+    QFETCH(QString, alphabet);
+    QFETCH(int, keywordLength);
+    QRandomGenerator rng(7);
+    for (int round = 0; round < 200; ++round) {
+        QStringList lines;
+        for (int i = 4 + rng.bounded(30); i > 0; --i)
+            lines.append(randomText(rng, alphabet, rng.bounded(9)));
+        const QString keyword = randomText(rng, alphabet, 1 + rng.bounded(keywordLength));
+        const QString text = lines.join(CRLF);
+        QStringList kept;
+        QStringList removed;
+        for (QStringView line : SplitLines(text))
+            (line.contains(keyword) ? removed : kept).append(line.toString());
+        NullProgressMeter meter;
+        const LineOpResult r = RemoveContaining(text, keyword, meter);
+        QCOMPARE(r.text, literalGroupedJoin(kept));
+        QCOMPARE(*r.setAside, literalFrontJoin(removed));
+    }
+}
+
+QTEST_APPLESS_MAIN(TestLineCommands)
+#include "testlinecommands.moc"
