@@ -1,8 +1,11 @@
+#include "lineops/dedup.h"
 #include "lineops/filters.h"
+#include "lineops/htmlstrip.h"
 #include "lineops/number.h"
 #include "lineops/rewrites.h"
 #include "tests/support/testhelpers.h"
 
+#include <QRegularExpression>
 #include <QTest>
 
 #include <limits>
@@ -15,6 +18,8 @@ namespace {
 
 enum class Op
 {
+    Dedup,       // 去重复
+    Html,        // 去HTML
     KeepChinese, // 去英文
     Shorter,     // 去位长
     Longer,      // 去位短
@@ -44,6 +49,10 @@ Outcome run(Op op, const QString& text, const QString& parameter, ProgressMeter&
         return Outcome{r.result.refused(), r.result.refused() ? r.result.refusal : r.result.text, r.box.value_or(None)};
     };
     switch (op) {
+    case Op::Dedup:
+        return plain(RemoveDuplicates(text, meter));
+    case Op::Html:
+        return {false, StripHtmlTags(text), None};
     case Op::KeepChinese:
         return plain(FilterChinese(text, ChineseFilter::KeepChinese));
     case Op::Shorter:
@@ -63,6 +72,27 @@ Outcome run(Op op, const QString& text, const QString& parameter, ProgressMeter&
     return {};
 }
 
+// 去重复 as literally described: search every line in the whole kept text, built by
+// prepending. Quadratic, so only for small inputs.
+QString literalDedup(const QString& text)
+{
+    QString kept;
+    for (QStringView line : SplitLines(text)) {
+        if (kept.isEmpty() || !kept.contains(line))
+            kept = line.toString() + CRLF + kept;
+    }
+    return kept;
+}
+
+// The two tag patterns of 去HTML run by a regular-expression engine: global replace, greedy,
+// "." refusing LF only. The command itself uses no engine.
+QString referenceStrip(QString text)
+{
+    static const QRegularExpression opening(u"<[^\\n][^<]*>"_s);
+    static const QRegularExpression closing(u"</[^<]*>"_s);
+    return text.replace(opening, QString()).replace(closing, QString());
+}
+
 } // namespace
 
 class TestLineCommands final : public QObject
@@ -75,6 +105,9 @@ private slots:
     void parseNumber_data();
     void parseNumber();
 
+    void dedupAgreesWithLiteralAlgorithm_data();
+    void dedupAgreesWithLiteralAlgorithm();
+    void htmlAgreesWithRegularExpressions();
     void emptyLineRulesAgreeWithTheReplacePasses();
     void containsAgreesWithLineByLineSearch_data();
     void containsAgreesWithLineByLineSearch();
@@ -87,6 +120,17 @@ void TestLineCommands::lineCommands_data()
     QTest::addColumn<QString>("parameter");
     QTest::addColumn<QString>("expected"); // or the refusal
     QTest::addColumn<QString>("other");    // the set-aside text or the cleaned box, or None
+    QTest::newRow("去重复: a line containing an earlier line stays")
+        << Op::Dedup << u"ab\r\nabc\r\n"_s << QString() << u"abc\r\nab\r\n"_s << None;
+    QTest::newRow("去重复: an empty first line stays and ends up last")
+        << Op::Dedup << u"\r\na\r\nb"_s << QString() << u"b\r\na\r\n\r\n"_s << None;
+    QTest::newRow("去重复: case-sensitive") << Op::Dedup << u"A\r\na\r\nA"_s << QString() << u"a\r\nA\r\n"_s << None;
+    QTest::newRow("去重复: a lone LF line matches across the kept break")
+        << Op::Dedup << u"a\r\nb\r\n\na"_s << QString() << u"b\r\na\r\n"_s << None;
+    QTest::newRow("去HTML: < then LF starts no tag") << Op::Html << u"a<\nb>c"_s << QString() << u"a<\nb>c"_s << None;
+    QTest::newRow("去HTML: < then CR starts a tag") << Op::Html << u"a<\rb>c"_s << QString() << u"ac"_s << None;
+    QTest::newRow("去HTML: a tag runs to the last > before the next <")
+        << Op::Html << u"<a>x>y<b>z"_s << QString() << u"yz"_s << None;
     QTest::newRow("only U+4E00 to U+9FA5 count as Chinese")
         << Op::KeepChinese << u"\u4E00\r\n\u4DFF\r\n\u9FA5\r\n\u9FA6\r\n，\r\n\U00020000"_s << QString()
         << u"\u9FA5\r\n\u4E00\r\n"_s << u"\U00020000\r\n，\r\n\u9FA6\r\n\u4DFF\r\n"_s;
@@ -140,10 +184,11 @@ void TestLineCommands::lineCommands()
     const Outcome r = run(op, text, parameter, meter);
     QCOMPARE(r.text, expected);
     QCOMPARE(r.other, other);
-    // The meter runs once over every line; refusals and 去英文 leave it alone.
-    const bool metered = !r.refused && op != Op::KeepChinese;
+    // The meter runs once over every line, 去重复 stepping on the kept ones only; refusals,
+    // 去HTML and 去英文 leave it alone.
+    const bool metered = !r.refused && op != Op::Html && op != Op::KeepChinese;
     QCOMPARE(meter.started, metered ? SplitLines(text).size() : -1);
-    QCOMPARE(meter.steps, metered ? meter.started : 0);
+    QCOMPARE(meter.steps, !metered ? 0 : (op == Op::Dedup ? SplitLines(expected).size() - 1 : meter.started));
     QCOMPARE(meter.finished, metered ? 1 : 0);
 }
 
@@ -173,6 +218,51 @@ void TestLineCommands::parseNumber()
     QFETCH(QString, text);
     QFETCH(std::optional<double>, value);
     QCOMPARE(ParseNumber(text), value);
+}
+
+void TestLineCommands::dedupAgreesWithLiteralAlgorithm_data()
+{
+    QTest::addColumn<QString>("alphabet");
+    QTest::addColumn<int>("maxLength");
+    QTest::newRow("Chinese and Latin, keyword length") << u"手机价格ab"_s << 8;
+    QTest::newRow("long lines cross the anchor length") << u"xy"_s << 40;
+    QTest::newRow("lone CR and LF inside lines") << u"a\r\nb"_s << 5;
+    QTest::newRow("NUL and surrogate halves") << u"\0a\xD83D\xDE00"_s << 6;
+}
+
+void TestLineCommands::dedupAgreesWithLiteralAlgorithm()
+{
+    QFETCH(QString, alphabet);
+    QFETCH(int, maxLength);
+    QRandomGenerator rng(20261206);
+    for (int round = 0; round < 60; ++round) {
+        QStringList pieces;
+        for (int i = 0; i < 150; ++i) {
+            // Earlier lines and their parts come back often, as in real keyword lists.
+            if (!pieces.isEmpty() && rng.bounded(3) == 0) {
+                const QString& earlier = pieces[rng.bounded(static_cast<int>(pieces.size()))];
+                pieces.append(earlier.mid(rng.bounded(static_cast<int>(earlier.size()) + 1), rng.bounded(maxLength)));
+            } else {
+                pieces.append(randomText(rng, alphabet, rng.bounded(maxLength + 1)));
+            }
+        }
+        const QString text = pieces.join(CRLF);
+        NullProgressMeter meter;
+        QCOMPARE(RemoveDuplicates(text, meter).text, literalDedup(text));
+    }
+}
+
+void TestLineCommands::htmlAgreesWithRegularExpressions()
+{
+    // Starts on "<" followed by LF, CR, "/", "<" and ">" all occur, and a surrogate pair.
+    const QStringList pieces = u"<|<|>|/|a| |\r|\n|\r\n|中|\U0001F600|</|<b>"_s.split(u'|');
+    QRandomGenerator rng(20240601);
+    for (int round = 0; round < 30000; ++round) {
+        QString text;
+        for (int i = rng.bounded(24); i > 0; --i)
+            text += pieces[rng.bounded(static_cast<int>(pieces.size()))];
+        QCOMPARE(StripHtmlTags(text), referenceStrip(text));
+    }
 }
 
 void TestLineCommands::emptyLineRulesAgreeWithTheReplacePasses()

@@ -1,5 +1,4 @@
 # Tests of the lineops module.
 lumbrel_add_test(NAME lineops.shuffle SOURCES lineops/testshuffle.cpp LIBS lumbrel_core)
-lumbrel_add_test(NAME lineops.htmlstrip SOURCES lineops/testhtmlstrip.cpp LIBS lumbrel_core)
 lumbrel_add_test(NAME lineops.commands SOURCES lineops/testlinecommands.cpp LIBS lumbrel_core)
 lumbrel_add_test(NAME lineops.window SOURCES lineops/testwindowcommands.cpp LIBS lumbrel_gui)
