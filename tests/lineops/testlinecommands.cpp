@@ -3,12 +3,15 @@
 #include "lineops/htmlstrip.h"
 #include "lineops/number.h"
 #include "lineops/rewrites.h"
+#include "lineops/shuffle.h"
 #include "tests/support/testhelpers.h"
 
 #include <QRegularExpression>
 #include <QTest>
 
+#include <cmath>
 #include <limits>
+#include <vector>
 
 using namespace lumbrel;
 using namespace lumbrel::testing;
@@ -72,6 +75,24 @@ Outcome run(Op op, const QString& text, const QString& parameter, ProgressMeter&
     return {};
 }
 
+// Hands out the given values in turn, then repeats the last one.
+class ScriptedSource final : public UniformSource
+{
+public:
+    explicit ScriptedSource(std::vector<double> values)
+        : m_values(std::move(values))
+    {
+    }
+    double next() override
+    {
+        return m_values[std::min(drawn++, m_values.size() - 1)];
+    }
+    std::size_t drawn = 0;
+
+private:
+    std::vector<double> m_values;
+};
+
 // 去重复 as literally described: search every line in the whole kept text, built by
 // prepending. Quadratic, so only for small inputs.
 QString literalDedup(const QString& text)
@@ -104,6 +125,9 @@ private slots:
     void lineCommands();
     void parseNumber_data();
     void parseNumber();
+    void shuffleFollowsTheSwapPass_data();
+    void shuffleFollowsTheSwapPass();
+    void twisterSpreadsOverZeroToOne();
 
     void dedupAgreesWithLiteralAlgorithm_data();
     void dedupAgreesWithLiteralAlgorithm();
@@ -218,6 +242,47 @@ void TestLineCommands::parseNumber()
     QFETCH(QString, text);
     QFETCH(std::optional<double>, value);
     QCOMPARE(ParseNumber(text), value);
+}
+
+void TestLineCommands::shuffleFollowsTheSwapPass_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<std::vector<double>>("draws");
+    QTest::addColumn<QString>("expected");
+    QTest::newRow("empty text stays empty") << QString() << std::vector<double>{0.7} << QString();
+    QTest::newRow("always 0 swaps every position with the first")
+        << u"a\r\nb\r\nc"_s << std::vector<double>{0.0} << u"c\r\na\r\nb"_s;
+    // Fisher-Yates would draw the last step from position 2 alone and leave c last.
+    QTest::newRow("every step draws from all positions")
+        << u"a\r\nb\r\nc"_s << std::vector<double>{0.5, 0.9, 0.0} << u"a\r\nc\r\nb"_s;
+    QTest::newRow("the value just below 1 picks the last position")
+        << u"a\r\nb\r\nc"_s << std::vector<double>{std::nextafter(1.0, 0.0), 0.4, 0.7} << u"c\r\nb\r\na"_s;
+    QTest::newRow("an empty last line moves like any other; a lone break stays in its line")
+        << u"a\nb\r\n"_s << std::vector<double>{0.0} << u"\r\na\nb"_s;
+}
+
+void TestLineCommands::shuffleFollowsTheSwapPass()
+{
+    QFETCH(QString, text);
+    QFETCH(std::vector<double>, draws);
+    QFETCH(QString, expected);
+    ScriptedSource random(draws);
+    QCOMPARE(RndLine(text, random), expected);
+    QCOMPARE(random.drawn, static_cast<std::size_t>(SplitLines(text).size()));
+}
+
+void TestLineCommands::twisterSpreadsOverZeroToOne()
+{
+    TwisterSource random(7);
+    double lowest = 1.0;
+    double highest = 0.0;
+    for (int i = 0; i < 100000; ++i) {
+        const double v = random.next();
+        QVERIFY(v >= 0.0 && v < 1.0);
+        lowest = std::min(lowest, v);
+        highest = std::max(highest, v);
+    }
+    QVERIFY(lowest < 0.001 && highest > 0.999);
 }
 
 void TestLineCommands::dedupAgreesWithLiteralAlgorithm_data()
