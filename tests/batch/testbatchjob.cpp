@@ -28,6 +28,7 @@ struct Job
     QTimer* timer2 = child<QTimer>(form, "Timer2");
     // Every keyword step is one tick of Timer2.
     QSignalSpy steps{timer2, &QTimer::timeout};
+    QSignalSpy titles{&form, &QWidget::windowTitleChanged};
 
     Job(const QString& text, const QString& keywords)
     {
@@ -110,6 +111,8 @@ void TestBatchJob::runsToTheEnd()
     QVERIFY(job.idle());
     QTest::qWait(200);
     QCOMPARE(job.steps.count(), steps);
+    // The steps themselves leave the title alone; only the end of the job shows.
+    QCOMPARE(job.titles.count(), 1);
 }
 
 void TestBatchJob::refusedStepHaltsTheJobUntilStartIsPressed()
@@ -145,6 +148,7 @@ void TestBatchJob::clearingCheck1LetsExactlyOneMoreStepRun()
     // (quan was reversed by the first step, so b5 came before b2.)
     QCOMPARE(job.linshi->content(), u"b2\r\nb5\r\n"_s);
     QCOMPARE(job.label1->text(), u"1"_s);
+    QCOMPARE(job.form.frameGeometry().height(), Form1::px(6705));
     // Nothing is pending, so the chain has ended and c stays in the list.
     QVERIFY(job.idle());
     QTest::qWait(600);

@@ -3,7 +3,6 @@
 #include "tests/support/testhelpers.h"
 
 #include <QProgressBar>
-#include <QTimer>
 
 using namespace lumbrel;
 using namespace lumbrel::testing;
@@ -25,8 +24,6 @@ class TestWindowCommands final : public QObject
 private slots:
     void clickCommand_data();
     void clickCommand();
-    void containsFilterHandsOverToTheJob_data();
-    void containsFilterHandsOverToTheJob();
     void doubleClickMeasuresText2();
     void shuffleKeepsLinesTitleAndBar();
 };
@@ -144,53 +141,6 @@ void TestWindowCommands::clickCommand()
     // A command's write is one undo step; a refusal has nothing to undo.
     target->undo();
     QCOMPARE(target->content(), input);
-}
-
-void TestWindowCommands::containsFilterHandsOverToTheJob_data()
-{
-    QTest::addColumn<bool>("job"); // Check1 checked
-    QTest::addColumn<QString>("keyword");
-    QTest::addColumn<QString>("linshi");
-    QTest::addColumn<QString>("title");
-    QTest::addColumn<QString>("label1");
-    QTest::newRow("a plain run sets Label1 and resizes the window")
-        << false << u"a"_s << u"a3\r\na1\r\n"_s << u"去包含a完毕剩余：3行"_s << u"1"_s;
-    QTest::newRow("a job step gathers in front of linshi, keeps the title and re-arms Timer1")
-        << true << u"a"_s << u"a3\r\na1\r\n\r\nold"_s << u"Lumbrel V1.6"_s << u"1"_s;
-    QTest::newRow("a refused job step leaves Label1 and Timer1 alone, so the job halts")
-        << true << QString() << Old << u"请输入关键词"_s << u"Label1"_s;
-}
-
-void TestWindowCommands::containsFilterHandsOverToTheJob()
-{
-    QFETCH(bool, job);
-    QFETCH(QString, keyword);
-    QFETCH(QString, linshi);
-    QFETCH(QString, title);
-    QFETCH(QString, label1);
-    Form1 form;
-    form.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&form));
-    const int heightBefore = form.frameGeometry().height();
-    area(form, "quan")->setContent(u"a1\r\nb2\r\na3\r\nc4"_s);
-    TextArea* temporary = area(form, "linshi");
-    temporary->setContent(Old);
-    temporary->SendScintilla(QsciScintillaBase::SCI_EMPTYUNDOBUFFER);
-    box(form, 2)->setText(keyword);
-    child<QCheckBox>(form, "Check1")->setChecked(job);
-    click(form, 9);
-    QCOMPARE(temporary->content(), linshi);
-    QCOMPARE(form.windowTitle(), title);
-    QCOMPARE(child<QLabel>(form, "Label1")->text(), label1);
-    const bool ran = label1 == u"1"_s;
-    auto* timer1 = child<QTimer>(form, "Timer1");
-    QCOMPARE(timer1->isActive(), job && ran);
-    if (timer1->isActive())
-        QCOMPARE(timer1->interval(), 1);
-    QCOMPARE(form.frameGeometry().height(), ran ? Form1::px(6705) : heightBefore);
-    // However linshi grew, the step is one undo step.
-    temporary->undo();
-    QCOMPARE(temporary->content(), Old);
 }
 
 void TestWindowCommands::doubleClickMeasuresText2()
