@@ -23,6 +23,10 @@ private slots:
 
     void areasKeepNulAndNormalizeLoneBreaks();
     void pasteAndEnterGiveCrLf();
+
+    void copyMovesToTheClipboard_data();
+    void copyMovesToTheClipboard();
+    void storeAndRetrieveKeepEveryByteCounterAndCaption();
 };
 
 void TestForm1::startsAsDesigned()
@@ -89,6 +93,70 @@ void TestForm1::pasteAndEnterGiveCrLf()
     quan->setFocus();
     QTest::keyClick(quan, Qt::Key_Return);
     QCOMPARE(quan->content(), u"x\r\ny\r\nz\r\n"_s);
+}
+
+void TestForm1::copyMovesToTheClipboard_data()
+{
+    QTest::addColumn<int>("command");
+    QTest::addColumn<QString>("source");
+    QTest::addColumn<QString>("text");
+    QTest::newRow("复制↑ moves quan") << 10 << u"quan"_s << u"a\r\n手机"_s;
+    QTest::newRow("复制内容 moves quan") << 15 << u"quan"_s << u"b"_s;
+    QTest::newRow("←复制 moves linshi") << 11 << u"linshi"_s << u"c\r\n"_s;
+    QTest::newRow("an empty area leaves an empty clipboard") << 10 << u"quan"_s << QString();
+}
+
+void TestForm1::copyMovesToTheClipboard()
+{
+    QFETCH(int, command);
+    QFETCH(QString, source);
+    QFETCH(QString, text);
+    Form1 form;
+    QApplication::clipboard()->setText(u"left over"_s);
+    const QString other = source == u"quan"_s ? u"linshi"_s : u"quan"_s;
+    area(form, qPrintable(source))->setContent(text);
+    area(form, qPrintable(other))->setContent(u"other"_s);
+    click(form, command);
+    QCOMPARE(QApplication::clipboard()->text(), text);
+    QCOMPARE(area(form, qPrintable(source))->content(), QString());
+    QCOMPARE(area(form, qPrintable(other))->content(), u"other"_s);
+    QCOMPARE(form.windowTitle(), u"复制成功"_s);
+}
+
+void TestForm1::storeAndRetrieveKeepEveryByteCounterAndCaption()
+{
+    Form1 form;
+    TextArea* linshi = area(form, "linshi");
+    TextArea* dat = area(form, "dat");
+    auto* label2 = child<QLabel>(form, "Label2");
+    // A caption that holds no number counts as 0.
+    label2->setText(u"x"_s);
+    const QString stored = u"a\0b\r\n手机😀"_s;
+    linshi->setContent(stored);
+    click(form, 12);
+    QCOMPARE(form.windowTitle(), u"存入成功"_s);
+    QCOMPARE(label2->text(), u"1"_s);
+    QCOMPARE(button(form, 12)->text(), u"存储1→"_s);
+    linshi->setContent(u"B"_s);
+    click(form, 12);
+    // Each store puts a line break in front, even into the empty storage.
+    QCOMPARE(dat->content(), u"\r\n"_s + stored + u"\r\nB"_s);
+    QCOMPARE(linshi->content(), QString());
+    QCOMPARE(label2->text(), u"2"_s);
+    QCOMPARE(button(form, 12)->text(), u"存储2→"_s);
+
+    linshi->setContent(u"x"_s);
+    click(form, 13);
+    QCOMPARE(linshi->content(), u"x\r\n\r\n"_s + stored + u"\r\nB"_s);
+    QCOMPARE(dat->content(), QString());
+    QCOMPARE(label2->text(), u"0"_s);
+    QCOMPARE(button(form, 12)->text(), u"存储→"_s);
+    QCOMPARE(form.windowTitle(), u"取回成功"_s);
+    // Retrieving is one undo step; retrieving an empty storage still adds a line break.
+    linshi->undo();
+    QCOMPARE(linshi->content(), u"x"_s);
+    click(form, 13);
+    QCOMPARE(linshi->content(), u"x\r\n"_s);
 }
 
 QTEST_MAIN(TestForm1)
