@@ -149,8 +149,6 @@ void TestLineCommands::lineCommands_data()
     QTest::newRow("去重复: an empty first line stays and ends up last")
         << Op::Dedup << u"\r\na\r\nb"_s << QString() << u"b\r\na\r\n\r\n"_s << None;
     QTest::newRow("去重复: case-sensitive") << Op::Dedup << u"A\r\na\r\nA"_s << QString() << u"a\r\nA\r\n"_s << None;
-    QTest::newRow("去重复: a lone LF line matches across the kept break")
-        << Op::Dedup << u"a\r\nb\r\n\na"_s << QString() << u"b\r\na\r\n"_s << None;
     QTest::newRow("去HTML: < then LF starts no tag") << Op::Html << u"a<\nb>c"_s << QString() << u"a<\nb>c"_s << None;
     QTest::newRow("去HTML: < then CR starts a tag") << Op::Html << u"a<\rb>c"_s << QString() << u"ac"_s << None;
     QTest::newRow("去HTML: a tag runs to the last > before the next <")
