@@ -126,6 +126,9 @@ void TestBatchJob::refusedStepHaltsTheJobUntilStartIsPressed()
     job.start(u"b\r\n"_s + Markers);
     QTRY_COMPARE_WITH_TIMEOUT(job.form.windowTitle(), Finished, JobTimeoutMs);
     QCOMPARE(job.linshi->content(), u"b2\r\n\r\na1\r\n\r\nbefore"_s);
+    // Each step's block is one undo step of its own.
+    job.linshi->undo();
+    QCOMPARE(job.linshi->content(), u"a1\r\n\r\nbefore"_s);
 }
 
 void TestBatchJob::clearingCheck1LetsExactlyOneMoreStepRun()

@@ -45,6 +45,15 @@ void TestForm1::startsAsDesigned()
     QVERIFY(child<QRadioButton>(form, "Option1")->isChecked());
     // 8010 x 6120 twips at 15 a pixel; dat, Label2 and the fifth frame lie beyond the right edge.
     QCOMPARE(form.size(), QSize(534, 408));
+    // The captions are what users click by: a wrong character is a wrong command.
+    const QStringList commands =
+        u"去重复|去空行|去英文|去汉字|去HTML|去位长|去位短|去掉→|去包含|复制↑|←复制|存储→|←取回|抓取|"
+        u"复制内容|替换成|替换成 vbcrlf|留前|留后|取左位数|取右位数|每行前面加关键词→|"
+        u"←关键词加在每行后面|开始|打乱顺序|←去空行"_s.split(u'|');
+    for (int n = 1; n <= 26; ++n)
+        QCOMPARE(button(form, n)->text(), commands[n - 1]);
+    QCOMPARE(child<QCheckBox>(form, "Check1")->text(), u"停 止"_s);
+    QCOMPARE(child<QCheckBox>(form, "Check2")->text(), u"模拟蜘蛛"_s);
     QVERIFY(area(form, "dat")->x() >= form.width());
     QVERIFY(child<QLabel>(form, "Label2")->x() >= form.width());
     QVERIFY(child<QFrame>(form, "Frame1_5")->x() >= form.width());
