@@ -113,6 +113,16 @@ QString collapseBreakRuns(QStringView text)
     return out;
 }
 
+// The kept lines become the working text, the others the set-aside text.
+LineOpResult partitionResult(QStringView text, const LinePartition& lines, JoinStyle kept, JoinStyle setAside)
+{
+    JoinedPartition joined = JoinPartition(text, lines, kept, setAside);
+    LineOpResult result;
+    result.text = std::move(joined.passed);
+    result.setAside = std::move(joined.failed);
+    return result;
+}
+
 } // namespace
 
 bool IncludeChinese(QStringView text)
@@ -147,11 +157,7 @@ LineOpResult FilterChinese(QStringView text, ChineseFilter mode)
     const bool keepChinese = mode == ChineseFilter::KeepChinese;
     const LinePartition lines =
         PartitionLines(text, [&](QStringView line) { return IncludeChinese(line) == keepChinese; });
-    JoinedPartition joined = JoinPartition(text, lines, JoinStyle::Front, JoinStyle::Front);
-    LineOpResult result;
-    result.text = std::move(joined.passed);
-    result.setAside = std::move(joined.failed);
-    return result;
+    return partitionResult(text, lines, JoinStyle::Front, JoinStyle::Front);
 }
 
 LineOpResult FilterByLength(QStringView text, QStringView limit, LengthFilter mode, ProgressMeter& meter)
@@ -174,11 +180,7 @@ LineOpResult FilterByLength(QStringView text, QStringView limit, LengthFilter mo
         return keepShorter ? length < *n : length > *n;
     });
     meter.finish();
-    JoinedPartition joined = JoinPartition(text, lines, JoinStyle::GroupedFront, JoinStyle::GroupedFront);
-    LineOpResult result;
-    result.text = std::move(joined.passed);
-    result.setAside = std::move(joined.failed);
-    return result;
+    return partitionResult(text, lines, JoinStyle::GroupedFront, JoinStyle::GroupedFront);
 }
 
 LineOpResult RemoveContaining(QStringView text, QStringView keyword, ProgressMeter& meter)
@@ -195,11 +197,7 @@ LineOpResult RemoveContaining(QStringView text, QStringView keyword, ProgressMet
         return !contains;
     });
     meter.finish();
-    JoinedPartition joined = JoinPartition(text, lines, JoinStyle::GroupedFront, JoinStyle::Front);
-    LineOpResult result;
-    result.text = std::move(joined.passed);
-    result.setAside = std::move(joined.failed);
-    return result;
+    return partitionResult(text, lines, JoinStyle::GroupedFront, JoinStyle::Front);
 }
 
 } // namespace lumbrel
