@@ -1,13 +1,56 @@
 #pragma once
 
+#include <QObject>
+
 namespace lumbrel {
 
 class Form1;
 
-// Connect the batch keyword removal job: Command24 and the ticks of Timer1 and Timer2.
-// The job's whole state lives in the window's controls: the keyword queue in `list`, the
-// running mark in Check1, the hand-shake flag in Label1's caption, and the two one-shot
-// timers (Timer1 continues the job, Timer2 runs the next keyword step through Command9).
-void bindBatch(Form1& form);
+// The pauses of the job. The window uses the defaults; tests shorten them.
+struct BatchDelays
+{
+    // After "开始", before the first step.
+    int startMs = 300;
+    // Before every keyword step; the window takes the user's input in these pauses.
+    int stepMs = 100;
+    // After a completed keyword step, before the job checks whether to go on.
+    int continueMs = 1;
+};
+
+// The batch keyword removal job: Command24, Command9 and the ticks of Timer1 and Timer2.
+// Its whole state lives in the window's controls: the keyword queue in `list`, the running
+// mark in Check1, the hand-shake flag in Label1's caption, and the two one-shot timers
+// (Timer1 continues the job, Timer2 runs the next keyword step through Command9's handler).
+// A "去包含" run while Check1 is ticked is a step of the job, whether a timer or a click ran it.
+class BatchJob final : public QObject
+{
+    Q_OBJECT
+
+public:
+    // Connects itself to the window's controls, as the window's child.
+    explicit BatchJob(Form1& form);
+
+    const BatchDelays& delays() const
+    {
+        return m_delays;
+    }
+    void setDelays(const BatchDelays& delays)
+    {
+        m_delays = delays;
+    }
+
+private:
+    void start();
+    void finish();
+    void continueJob();
+    void keywordStep();
+    void runContainsFilter();
+
+    Form1& m_form;
+    BatchDelays m_delays;
+};
+
+// Connect the job to the window; the job is the window's child named "BatchJob".
+void ConnectBatchJob(Form1& form);
 
 } // namespace lumbrel

@@ -3,8 +3,9 @@
 // with the keyword list KEYS, and checks that the window answers clicks between steps: a
 // click on the tab strip is posted every 250 ms and the time until it is handled recorded.
 // Prints the wall time of the job and the click latencies.
+#include "app/connect.h"
+#include "lineops/linemodel.h"
 #include "shell/form1.h"
-#include "shell/linemodel.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -51,6 +52,7 @@ int main(int argc, char** argv)
     qputenv("QT_QPA_PLATFORM", qgetenv("QT_QPA_PLATFORM").isEmpty() ? "offscreen" : qgetenv("QT_QPA_PLATFORM"));
     QApplication app(argc, argv);
     Form1 form;
+    ConnectCommands(form);
     form.show();
     form.quan()->setContent(readText(argv[1]));
     form.list()->setContent(readText(argv[2]));

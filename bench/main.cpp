@@ -3,7 +3,7 @@
 // operation's) and prints: op=NAME lines=N mb=UTF8_MB seconds=MEDIAN peak_mb=PEAK
 // With --window the commands run through the real window, offscreen, click to message.
 #include "bench/benchops.h"
-#include "shell/linemodel.h"
+#include "lineops/linemodel.h"
 
 #include <QApplication>
 #include <QElapsedTimer>

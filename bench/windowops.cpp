@@ -1,3 +1,4 @@
+#include "app/connect.h"
 #include "bench/benchops.h"
 #include "shell/form1.h"
 
@@ -91,6 +92,7 @@ WindowRun runWindowOp(const QString& name, const QString& path, int runs)
         if (r == 0)
             resetPeak();
         Form1 form;
+        ConnectCommands(form);
         form.show();
         QApplication::processEvents();
         if (r == 0)

@@ -2,7 +2,7 @@
 // (group breaks aside), and each line lands on the side its test says.
 #include "fuzz/fuzzinput.h"
 #include "lineops/filters.h"
-#include "shell/linemodel.h"
+#include "lineops/linemodel.h"
 
 #include <cstdio>
 #include <cstdlib>

@@ -1,6 +1,6 @@
 // The line model: counts, splitting, cleaning and joining hold their definitions on any text.
 #include "fuzz/fuzzinput.h"
-#include "shell/linemodel.h"
+#include "lineops/linemodel.h"
 
 #include <cstdio>
 #include <cstdlib>

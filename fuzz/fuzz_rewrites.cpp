@@ -1,9 +1,9 @@
 // The line rewrites: one output line per entry (or per surviving entry), the shuffle keeps
 // the lines, the replace commands agree with a plain scan; no input may break them.
 #include "fuzz/fuzzinput.h"
+#include "lineops/linemodel.h"
 #include "lineops/rewrites.h"
 #include "lineops/shuffle.h"
-#include "shell/linemodel.h"
 
 #include <algorithm>
 #include <cstdio>

@@ -1,8 +1,8 @@
 #pragma once
 
+#include "lineops/linemodel.h"
 #include "lineops/lineop.h"
-#include "shell/linemodel.h"
-#include "shell/progressmeter.h"
+#include "lineops/progressmeter.h"
 
 namespace lumbrel {
 

@@ -1,6 +1,6 @@
 #include "lineops/number.h"
 
-#include "shell/linemodel.h"
+#include "lineops/linemodel.h"
 
 #include <charconv>
 #include <cmath>

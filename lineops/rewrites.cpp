@@ -1,7 +1,7 @@
 #include "lineops/rewrites.h"
 
+#include "lineops/linemodel.h"
 #include "lineops/number.h"
-#include "shell/linemodel.h"
 
 #include <QStringList>
 

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "lineops/lineop.h"
-#include "shell/progressmeter.h"
+#include "lineops/progressmeter.h"
 
 #include <QString>
 #include <QStringView>

@@ -1,6 +1,6 @@
 #include "lineops/shuffle.h"
 
-#include "shell/linemodel.h"
+#include "lineops/linemodel.h"
 
 #include <QTime>
 

@@ -1,10 +1,5 @@
 #include "shell/form1.h"
 
-#include "batch/batchjob.h"
-#include "fetch/fetchcommand.h"
-#include "lineops/bindings/bindings.h"
-#include "shell/transfers.h"
-
 #include <QCheckBox>
 #include <QFrame>
 #include <QIcon>
@@ -150,13 +145,6 @@ Form1::Form1(QWidget* parent)
     // The storage area lies out of view and is never edited: undo there would only hold
     // copies of everything ever stored.
     m_dat->dropUndo();
-
-    bindDedup(*this);
-    bindFilters(*this);
-    bindRewrites(*this);
-    bindTransfers(*this);
-    bindBatch(*this);
-    bindFetch(*this);
 }
 
 void Form1::buildPages()

@@ -35,8 +35,8 @@ protected:
 };
 
 // The one window: four tab pages of commands, the text areas, the status line in the title.
-// Every control carries its designer name as objectName. The commands of each module are
-// connected by that module's bind function.
+// Every control carries its designer name as objectName. It builds the controls only: the
+// commands and the batch job are connected to it by ConnectCommands (app/connect.h).
 class Form1 final : public QWidget
 {
     Q_OBJECT

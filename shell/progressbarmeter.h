@@ -1,6 +1,6 @@
 #pragma once
 
-#include "shell/progressmeter.h"
+#include "lineops/progressmeter.h"
 
 #include <QElapsedTimer>
 

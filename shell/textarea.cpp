@@ -1,6 +1,6 @@
 #include "shell/textarea.h"
 
-#include "shell/linemodel.h"
+#include "lineops/linemodel.h"
 
 #include <QAccessible>
 #include <QFontDatabase>

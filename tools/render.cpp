@@ -1,4 +1,5 @@
 // Renders the window offscreen to PNG files, one a tab page: lumbrel-render OUTDIR
+#include "app/connect.h"
 #include "shell/form1.h"
 
 #include <QApplication>
@@ -15,6 +16,7 @@ int main(int argc, char* argv[])
     const QString dir = argc > 1 ? QString::fromLocal8Bit(argv[1]) : QStringLiteral(".");
     QDir().mkpath(dir);
     lumbrel::Form1 form;
+    lumbrel::ConnectCommands(form);
     form.quan()->setContent(QStringLiteral("手机价格\r\niphone 15价格\r\n北京二手房\r\nbuy cheap phone\r\n"));
     form.linshi()->setContent(QStringLiteral("减肥教程\r\n"));
     form.show();

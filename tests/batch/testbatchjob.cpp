@@ -1,3 +1,5 @@
+#include "app/connect.h"
+#include "batch/batchjob.h"
 #include "shell/form1.h"
 #include "tests/support/formfixture.h"
 
@@ -10,7 +12,7 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
-// The job waits 300 ms, then 100 ms before every keyword; a few seconds cover any test here.
+// The job's pauses are shortened to 20 ms; a few seconds cover any test here.
 constexpr int JobTimeoutMs = 10000;
 
 const QString Markers = u"#####\r\n#####\r\n#####"_s;
@@ -32,6 +34,9 @@ struct Job
 
     Job(const QString& text, const QString& keywords)
     {
+        ConnectCommands(form);
+        // Short pauses, still long enough to see the first step waiting.
+        child<BatchJob>(form, "BatchJob")->setDelays({.startMs = 20, .stepMs = 20, .continueMs = 1});
         quan->setContent(text);
         linshi->setContent(u"before"_s);
         list->setContent(keywords);
@@ -96,7 +101,9 @@ void TestBatchJob::runsToTheEnd()
     Job job(quan, list);
     job.start(started);
     // A second press while the first step waits keeps a single chain of steps.
-    QTRY_VERIFY_WITH_TIMEOUT(job.timer2->isActive(), JobTimeoutMs);
+    QSignalSpy firstWait(job.timer1, &QTimer::timeout);
+    QVERIFY(firstWait.wait(JobTimeoutMs));
+    QVERIFY(job.timer2->isActive());
     job.start(started);
     QTRY_COMPARE_WITH_TIMEOUT(job.form.windowTitle(), Finished, JobTimeoutMs);
     QCOMPARE(job.quan->content(), quanAfter);
@@ -104,8 +111,8 @@ void TestBatchJob::runsToTheEnd()
     QCOMPARE(job.list->content(), listAfter);
     QVERIFY(!job.check1->isChecked());
     QCOMPARE(job.label1->text(), u"1"_s);
+    // No timer is armed, so no step can follow.
     QVERIFY(job.idle());
-    QTest::qWait(200);
     QCOMPARE(job.steps.count(), steps);
     // The steps themselves leave the title alone; only the end of the job shows.
     QCOMPARE(job.titles.count(), 1);
@@ -150,7 +157,6 @@ void TestBatchJob::clearingCheck1LetsExactlyOneMoreStepRun()
     QCOMPARE(job.form.frameGeometry().height(), Form1::px(6705));
     // Nothing is pending, so the chain has ended and c stays in the list.
     QVERIFY(job.idle());
-    QTest::qWait(600);
     QCOMPARE(job.steps.count(), 2);
     QCOMPARE(job.list->content(), u"c\r\n"_s + Markers);
 }

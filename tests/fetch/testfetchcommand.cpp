@@ -1,5 +1,6 @@
 // "抓取" in the window: a page replaces quan, a failure names its reason and leaves quan.
-#include "fetch/fetchcommand.h"
+#include "app/connect.h"
+#include "commands/fetchcommand.h"
 #include "tests/support/formfixture.h"
 #include "tests/support/loopbackhttpserver.h"
 
@@ -24,6 +25,7 @@ struct Window
 
     Window()
     {
+        ConnectCommands(form);
         form.show();
         child<QTabBar>(form, "TabStrip1")->setCurrentIndex(3);
         child<FetchCommand>(form, "FetchCommand")

@@ -1,3 +1,4 @@
+#include "app/connect.h"
 #include "shell/form1.h"
 #include "tests/support/formfixture.h"
 #include "tests/support/testhelpers.h"
@@ -118,6 +119,7 @@ void TestWindowCommands::clickCommand()
     QFETCH(Boxes, shown);
     QFETCH(int, bar);
     Form1 form;
+    ConnectCommands(form);
     for (auto [n, text] : boxes.asKeyValueRange())
         box(form, n)->setText(text);
     // "←去空行" works on the keyword list, every other command on quan.
@@ -146,6 +148,7 @@ void TestWindowCommands::clickCommand()
 void TestWindowCommands::doubleClickMeasuresText2()
 {
     Form1 form;
+    ConnectCommands(form);
     form.show();
     QVERIFY(QTest::qWaitForWindowExposed(&form));
     // Outer spaces and line breaks do not count, tabs and wide spaces do; a character above
@@ -160,6 +163,7 @@ void TestWindowCommands::doubleClickMeasuresText2()
 void TestWindowCommands::shuffleKeepsLinesTitleAndBar()
 {
     Form1 form;
+    ConnectCommands(form);
     QString text;
     for (int i = 0; i < 300; ++i)
         text += u"line %1\r\n"_s.arg(i % 50);

@@ -1,3 +1,4 @@
+#include "app/connect.h"
 #include "shell/form1.h"
 #include "tests/support/formfixture.h"
 
@@ -32,6 +33,7 @@ private slots:
 void TestForm1::startsAsDesigned()
 {
     Form1 form;
+    ConnectCommands(form);
     QCOMPARE(form.windowTitle(), u"Lumbrel V1.6"_s);
     for (const char* name : {"quan", "linshi", "dat"})
         QCOMPARE(area(form, name)->content(), QString());
@@ -62,6 +64,7 @@ void TestForm1::startsAsDesigned()
 void TestForm1::tabSelectionShowsExactlyThatPageAndTheLeftStrip()
 {
     Form1 form;
+    ConnectCommands(form);
     form.show();
     QVERIFY(QTest::qWaitForWindowExposed(&form));
     auto* tabs = child<QTabBar>(form, "TabStrip1");
@@ -81,6 +84,7 @@ void TestForm1::tabSelectionShowsExactlyThatPageAndTheLeftStrip()
 void TestForm1::areasKeepNulAndNormalizeLoneBreaks()
 {
     Form1 form;
+    ConnectCommands(form);
     TextArea* quan = area(form, "quan");
     for (const QString& exact : {u"a\0b\r\n\0"_s, u"中文\U0001F600\r\n"_s}) {
         quan->setContent(exact);
@@ -94,6 +98,7 @@ void TestForm1::areasKeepNulAndNormalizeLoneBreaks()
 void TestForm1::pasteAndEnterGiveCrLf()
 {
     Form1 form;
+    ConnectCommands(form);
     form.show();
     TextArea* quan = area(form, "quan");
     QApplication::clipboard()->setText(u"x\ny\rz"_s);
@@ -121,6 +126,7 @@ void TestForm1::copyMovesToTheClipboard()
     QFETCH(QString, source);
     QFETCH(QString, text);
     Form1 form;
+    ConnectCommands(form);
     QApplication::clipboard()->setText(u"left over"_s);
     const QString other = source == u"quan"_s ? u"linshi"_s : u"quan"_s;
     area(form, qPrintable(source))->setContent(text);
@@ -135,6 +141,7 @@ void TestForm1::copyMovesToTheClipboard()
 void TestForm1::storeAndRetrieveKeepEveryByteCounterAndCaption()
 {
     Form1 form;
+    ConnectCommands(form);
     TextArea* linshi = area(form, "linshi");
     TextArea* dat = area(form, "dat");
     auto* label2 = child<QLabel>(form, "Label2");

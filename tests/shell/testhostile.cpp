@@ -1,3 +1,4 @@
+#include "app/connect.h"
 #include "shell/form1.h"
 #include "tests/support/formfixture.h"
 #include "tests/support/testhelpers.h"
@@ -35,6 +36,7 @@ void TestHostile::everyCommandSurvivesHostileText()
 {
     QFETCH(QString, text);
     Form1 form;
+    ConnectCommands(form);
     // Every command that works on the areas (the fetch and the batch start have suites of their own).
     for (int n : {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 15, 16, 17, 18, 19, 20, 21, 22, 23, 25, 26}) {
         const QStringList parameters = {u"a"_s, u"3"_s, u"b"_s, u"2"_s, u"a"_s, u"k"_s};
@@ -53,6 +55,7 @@ void TestHostile::everyCommandSurvivesHostileText()
 void TestHostile::rapidClicksLoseNoLine()
 {
     Form1 form;
+    ConnectCommands(form);
     form.show();
     // Same-width, distinct lines: none is a part of another, none holds the keyword.
     QStringList lines;
@@ -73,6 +76,7 @@ void TestHostile::rapidClicksLoseNoLine()
 void TestHostile::closingTheWindowDuringABatchJobIsSafe()
 {
     auto* form = new Form1;
+    ConnectCommands(*form);
     QPointer<Form1> guard(form);
     form->show();
     area(*form, "quan")->setContent(u"abc\r\n"_s.repeated(10));

@@ -1,8 +1,8 @@
 #pragma once
 
 // Helpers shared by the tests of the pure operations (Qt Core only).
-#include "shell/linemodel.h"
-#include "shell/progressmeter.h"
+#include "lineops/linemodel.h"
+#include "lineops/progressmeter.h"
 
 #include <QRandomGenerator>
 #include <QStringList>

@@ -1,7 +1,7 @@
-#include "fetch/fetchcommand.h"
+#include "commands/fetchcommand.h"
 
+#include "lineops/linemodel.h"
 #include "shell/form1.h"
-#include "shell/linemodel.h"
 
 #include <QCheckBox>
 #include <QPushButton>
@@ -43,7 +43,7 @@ void FetchCommand::show(const PageText& page)
     m_form.setStatus(QStringLiteral("读取完毕"));
 }
 
-void bindFetch(Form1& form)
+void ConnectFetchCommand(Form1& form)
 {
     auto* command = new FetchCommand(form);
     QObject::connect(form.command(14), &QPushButton::clicked, command, &FetchCommand::run);

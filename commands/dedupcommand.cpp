@@ -1,4 +1,4 @@
-#include "lineops/bindings/bindings.h"
+#include "commands/commands.h"
 #include "lineops/dedup.h"
 #include "shell/form1.h"
 
@@ -6,7 +6,7 @@
 
 namespace lumbrel {
 
-void bindDedup(Form1& form)
+void ConnectDedupCommand(Form1& form)
 {
     QObject::connect(form.command(1), &QPushButton::clicked, &form, [&form] {
         // The read text is a temporary: it is gone before the result is written.

@@ -1,7 +1,6 @@
-#include "shell/transfers.h"
+#include "commands/transfercommands.h"
 
 #include "shell/form1.h"
-#include "shell/linemodel.h"
 
 #include <QClipboard>
 #include <QGuiApplication>
@@ -38,7 +37,7 @@ qint64 StoreCounter(const QString& caption)
     return ok ? value : 0;
 }
 
-void bindTransfers(Form1& form)
+void ConnectTransferCommands(Form1& form)
 {
     for (int n : {10, 15}) {
         QObject::connect(

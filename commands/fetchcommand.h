@@ -40,6 +40,6 @@ private:
 };
 
 // Connect the page fetch command (Command14).
-void bindFetch(Form1& form);
+void ConnectFetchCommand(Form1& form);
 
 } // namespace lumbrel

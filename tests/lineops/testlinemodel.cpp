@@ -1,4 +1,4 @@
-#include "shell/linemodel.h"
+#include "lineops/linemodel.h"
 #include "tests/support/testhelpers.h"
 
 #include <QRandomGenerator>

@@ -1,0 +1,20 @@
+#include "app/connect.h"
+
+#include "batch/batchjob.h"
+#include "commands/commands.h"
+#include "commands/fetchcommand.h"
+#include "commands/transfercommands.h"
+
+namespace lumbrel {
+
+void ConnectCommands(Form1& form)
+{
+    ConnectDedupCommand(form);
+    ConnectFilterCommands(form);
+    ConnectRewriteCommands(form);
+    ConnectTransferCommands(form);
+    ConnectFetchCommand(form);
+    ConnectBatchJob(form);
+}
+
+} // namespace lumbrel

@@ -1,0 +1,94 @@
+#include "commands/commands.h"
+#include "lineops/htmlstrip.h"
+#include "lineops/rewrites.h"
+#include "lineops/shuffle.h"
+#include "shell/form1.h"
+
+#include <QPushButton>
+
+namespace lumbrel {
+
+namespace {
+
+QString processed(qsizetype count)
+{
+    return QStringLiteral("处理完毕剩余：") + QString::number(count) + QStringLiteral("行");
+}
+
+// Connects a line command that reads its parameter from box `boxNumber`: the cleaned
+// parameter goes back into the box (when the operation cleaned it), then either the refusal
+// or the new text and its count.
+template <typename Op> void connectBoxed(Form1& form, int command, int boxNumber, Op op)
+{
+    QObject::connect(form.command(command), &QPushButton::clicked, &form, [&form, boxNumber, op] {
+        LineBox* box = form.textBox(boxNumber);
+        BoxedOpResult r = op(form.quan()->content(), box->text(), form.meter());
+        if (r.box)
+            box->setText(*r.box);
+        if (r.result.refused()) {
+            form.setStatus(r.result.refusal);
+            return;
+        }
+        form.setStatus(processed(form.quan()->setContent(std::move(r.result.text))));
+    });
+}
+
+} // namespace
+
+void ConnectRewriteCommands(Form1& form)
+{
+    QObject::connect(form.command(25), &QPushButton::clicked, &form, [&form] {
+        TwisterSource random = TwisterSource::fromTimeOfDay();
+        form.quan()->setContent(RndLine(form.quan()->content(), random));
+    });
+
+    QObject::connect(form.command(5), &QPushButton::clicked, &form, [&form] {
+        form.quan()->setContent(StripHtmlTags(form.quan()->content()));
+        form.setStatus(QStringLiteral("去HTML完毕"));
+    });
+
+    // The replace commands: the cleaned search text (and replacement) go back into their
+    // boxes, then the new text.
+    const auto connectReplace = [&form](int command,
+                                        int searchBox,
+                                        int replacementBox,
+                                        const char16_t* message,
+                                        ReplaceResult (*op)(QStringView, QStringView, QStringView)) {
+        QObject::connect(form.command(command), &QPushButton::clicked, &form, [=, &form] {
+            const QString replacement = replacementBox ? form.textBox(replacementBox)->text() : QString();
+            ReplaceResult r = op(form.quan()->content(), form.textBox(searchBox)->text(), replacement);
+            form.textBox(searchBox)->setText(r.search);
+            if (replacementBox)
+                form.textBox(replacementBox)->setText(r.replacement);
+            form.quan()->setContent(std::move(r.text));
+            form.setStatus(QString::fromUtf16(message));
+        });
+    };
+    connectReplace(
+        8, 1, 0, u"完毕", [](QStringView text, QStringView search, QStringView) { return RemoveText(text, search); });
+    connectReplace(16, 1, 3, u"替换完毕", ReplaceText);
+    connectReplace(17, 3, 0, u"替换完毕", [](QStringView text, QStringView search, QStringView) {
+        return BreakAtText(text, search);
+    });
+
+    connectBoxed(form, 22, 6, [](QStringView text, QStringView word, ProgressMeter& meter) {
+        return AddKeyword(text, word, KeywordSide::Front, meter);
+    });
+    connectBoxed(form, 23, 6, [](QStringView text, QStringView word, ProgressMeter& meter) {
+        return AddKeyword(text, word, KeywordSide::Back, meter);
+    });
+    connectBoxed(form, 18, 5, [](QStringView text, QStringView marker, ProgressMeter& meter) {
+        return KeepPiece(text, marker, MarkerPiece::Before, meter);
+    });
+    connectBoxed(form, 19, 5, [](QStringView text, QStringView marker, ProgressMeter& meter) {
+        return KeepPiece(text, marker, MarkerPiece::After, meter);
+    });
+    connectBoxed(form, 20, 4, [](QStringView text, QStringView count, ProgressMeter& meter) {
+        return TakeChars(text, count, LineEnd::Left, meter);
+    });
+    connectBoxed(form, 21, 4, [](QStringView text, QStringView count, ProgressMeter& meter) {
+        return TakeChars(text, count, LineEnd::Right, meter);
+    });
+}
+
+} // namespace lumbrel
