@@ -2,7 +2,7 @@
 add_library(lumbrel_build_options INTERFACE)
 target_compile_features(lumbrel_build_options INTERFACE cxx_std_20)
 target_compile_options(lumbrel_build_options INTERFACE
-    -Wall -Wextra -Wpedantic -Wshadow -Woverloaded-virtual -Wnon-virtual-dtor -Wcast-qual
+    -Wall -Wextra -Wpedantic -Wshadow -Woverloaded-virtual -Wnon-virtual-dtor -Wcast-qual -Wold-style-cast
     $<$<BOOL:${LUMBREL_WERROR}>:-Werror>)
 target_compile_definitions(lumbrel_build_options INTERFACE
     QT_NO_CAST_FROM_ASCII QT_NO_CAST_TO_ASCII QT_NO_CAST_FROM_BYTEARRAY

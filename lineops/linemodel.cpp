@@ -70,20 +70,25 @@ private:
     std::optional<QStringMatcher> m_matcher;
 };
 
-qsizetype countLf(const char16_t* s, qsizetype n)
+// The LFs among s[from, n), or with `AfterCr` the LFs that close a CR LF (then from >= 1).
+template <bool AfterCr> qsizetype countLfs(const char16_t* s, qsizetype from, qsizetype n)
 {
     qsizetype count = 0;
-    qsizetype i = 0;
+    qsizetype i = from;
 #if defined(__SSE2__)
     // Each matching lane adds one to a 16-bit counter; the counters are summed before they
     // can overflow.
+    const __m128i cr = _mm_set1_epi16(static_cast<short>(Cr));
     const __m128i lf = _mm_set1_epi16(static_cast<short>(Lf));
     while (i + 8 <= n) {
         __m128i counters = _mm_setzero_si128();
         const qsizetype stop = std::min(n - 7, i + 8 * 32767);
         for (; i < stop; i += 8) {
-            const __m128i block = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s + i));
-            counters = _mm_sub_epi16(counters, _mm_cmpeq_epi16(block, lf));
+            __m128i match = _mm_cmpeq_epi16(_mm_loadu_si128(reinterpret_cast<const __m128i*>(s + i)), lf);
+            if constexpr (AfterCr)
+                match = _mm_and_si128(
+                    match, _mm_cmpeq_epi16(_mm_loadu_si128(reinterpret_cast<const __m128i*>(s + i - 1)), cr));
+            counters = _mm_sub_epi16(counters, match);
         }
         alignas(16) uint16_t lanes[8];
         _mm_store_si128(reinterpret_cast<__m128i*>(lanes), counters);
@@ -92,7 +97,7 @@ qsizetype countLf(const char16_t* s, qsizetype n)
     }
 #endif
     for (; i < n; ++i)
-        count += s[i] == Lf ? 1 : 0;
+        count += s[i] == Lf && (!AfterCr || s[i - 1] == Cr) ? 1 : 0;
     return count;
 }
 
@@ -130,7 +135,7 @@ qsizetype CountLines(QStringView text)
 {
     if (!text.contains(CrLf))
         return 0;
-    const qsizetype lfs = countLf(reinterpret_cast<const char16_t*>(text.utf16()), text.size());
+    const qsizetype lfs = countLfs<false>(reinterpret_cast<const char16_t*>(text.utf16()), 0, text.size());
     return text.endsWith(QChar(Lf)) ? lfs : lfs + 1;
 }
 
@@ -181,27 +186,7 @@ qsizetype CountSplitLines(QStringView text)
     const auto* s = reinterpret_cast<const char16_t*>(text.utf16());
     const qsizetype n = text.size();
     // CR LF pairs never overlap, so counting the LFs with a CR before them counts the breaks.
-    qsizetype breaks = 0;
-    qsizetype i = 1;
-#if defined(__SSE2__)
-    const __m128i cr = _mm_set1_epi16(static_cast<short>(Cr));
-    const __m128i lf = _mm_set1_epi16(static_cast<short>(Lf));
-    while (i + 8 <= n) {
-        __m128i counters = _mm_setzero_si128();
-        const qsizetype stop = std::min(n - 7, i + 8 * 32767);
-        for (; i < stop; i += 8) {
-            const __m128i block = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s + i));
-            const __m128i before = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s + i - 1));
-            counters = _mm_sub_epi16(counters, _mm_and_si128(_mm_cmpeq_epi16(block, lf), _mm_cmpeq_epi16(before, cr)));
-        }
-        alignas(16) uint16_t lanes[8];
-        _mm_store_si128(reinterpret_cast<__m128i*>(lanes), counters);
-        for (uint16_t lane : lanes)
-            breaks += lane;
-    }
-#endif
-    for (; i < n; ++i)
-        breaks += s[i] == Lf && s[i - 1] == Cr ? 1 : 0;
+    const qsizetype breaks = countLfs<true>(s, 1, n);
     return breaks + 1;
 }
 

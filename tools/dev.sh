@@ -32,6 +32,7 @@ run)
 test)
     install_missing
     bash .ci/check-format.sh
+    python3 tools/check-layers.py
     desktop-file-validate data/lumbrel.desktop
     appstreamcli validate --no-net --pedantic data/io.github.lumbrel.Lumbrel.metainfo.xml
     cmake --workflow --preset dev
