@@ -25,9 +25,13 @@ install_missing() {
 case "${1:-}" in
 run)
     install_missing
-    cmake --preset release >/dev/null
-    cmake --build build/release --target lumbrel
-    exec build/release/lumbrel
+    # A build that is there already is brought up to date rather than a second one started:
+    # the release build when it exists or nothing exists yet, else the test build.
+    build=build/release
+    [ ! -f build/release/CMakeCache.txt ] && [ -f build/dev/CMakeCache.txt ] && build=build/dev
+    [ -f "$build/CMakeCache.txt" ] || cmake --preset release >/dev/null
+    cmake --build "$build" --target lumbrel
+    exec "$build/lumbrel"
     ;;
 test)
     install_missing

@@ -10,6 +10,7 @@
 #include <QTest>
 
 #include <cmath>
+#include <functional>
 #include <limits>
 #include <vector>
 
@@ -19,60 +20,38 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
-enum class Op
-{
-    Dedup,       // 去重复
-    Html,        // 去HTML
-    KeepChinese, // 去英文
-    Shorter,     // 去位长
-    Longer,      // 去位短
-    Contains,    // 去包含
-    KeepBefore,  // 留前
-    KeepAfter,   // 留后
-    TakeLeft,    // 取左位数
-    TakeRight    // 取右位数
-};
-
 const QString None = u"(none)"_s;
 
-// The new text, or the refusal; and the set-aside text or the cleaned box, or None.
-struct Outcome
-{
-    bool refused;
-    QString text;
-    QString other;
-};
+// One operation of a family with its box already typed.
+using Filter = std::function<LineOpResult(QStringView, ProgressMeter&)>;
+using Boxed = std::function<BoxedOpResult(QStringView, ProgressMeter&)>;
 
-Outcome run(Op op, const QString& text, const QString& parameter, ProgressMeter& meter)
+Filter lengthFilter(LengthFilter mode, const QString& n)
 {
-    const auto plain = [](const LineOpResult& r) {
-        return Outcome{r.refused(), r.refused() ? r.refusal : r.text, r.setAside.value_or(None)};
-    };
-    const auto boxed = [](const BoxedOpResult& r) {
-        return Outcome{r.result.refused(), r.result.refused() ? r.result.refusal : r.result.text, r.box.value_or(None)};
-    };
-    switch (op) {
-    case Op::Dedup:
-        return plain(RemoveDuplicates(text, meter));
-    case Op::Html:
-        return {false, StripHtmlTags(text), None};
-    case Op::KeepChinese:
-        return plain(FilterChinese(text, ChineseFilter::KeepChinese));
-    case Op::Shorter:
-    case Op::Longer:
-        return plain(FilterByLength(
-            text, parameter, op == Op::Shorter ? LengthFilter::KeepShorter : LengthFilter::KeepLonger, meter));
-    case Op::Contains:
-        return plain(RemoveContaining(text, parameter, meter));
-    case Op::KeepBefore:
-    case Op::KeepAfter:
-        return boxed(
-            KeepPiece(text, parameter, op == Op::KeepBefore ? MarkerPiece::Before : MarkerPiece::After, meter));
-    case Op::TakeLeft:
-    case Op::TakeRight:
-        return boxed(TakeChars(text, parameter, op == Op::TakeLeft ? LineEnd::Left : LineEnd::Right, meter));
-    }
-    return {};
+    return [=](QStringView text, ProgressMeter& meter) { return FilterByLength(text, n, mode, meter); };
+}
+
+Filter containing(const QString& keyword)
+{
+    return [=](QStringView text, ProgressMeter& meter) { return RemoveContaining(text, keyword, meter); };
+}
+
+Boxed piece(MarkerPiece which, const QString& marker)
+{
+    return [=](QStringView text, ProgressMeter& meter) { return KeepPiece(text, marker, which, meter); };
+}
+
+Boxed take(LineEnd end, const QString& n)
+{
+    return [=](QStringView text, ProgressMeter& meter) { return TakeChars(text, n, end, meter); };
+}
+
+// A metered line loop runs the meter once over every line; a refusal leaves it alone.
+void checkMeter(const RecordingMeter& meter, bool refused, const QString& text, qsizetype steps)
+{
+    QCOMPARE(meter.started, refused ? -1 : SplitLines(text).size());
+    QCOMPARE(meter.steps, refused ? 0 : steps);
+    QCOMPARE(meter.finished, refused ? 0 : 1);
 }
 
 // Hands out the given values in turn, then repeats the last one.
@@ -121,8 +100,14 @@ class TestLineCommands final : public QObject
     Q_OBJECT
 
 private slots:
-    void lineCommands_data();
-    void lineCommands();
+    void dedup_data();
+    void dedup();
+    void html_data();
+    void html();
+    void filters_data();
+    void filters();
+    void boxed_data();
+    void boxed();
     void parseNumber_data();
     void parseNumber();
     void shuffleFollowsTheSwapPass_data();
@@ -137,81 +122,130 @@ private slots:
     void containsAgreesWithLineByLineSearch();
 };
 
-void TestLineCommands::lineCommands_data()
+void TestLineCommands::dedup_data()
 {
-    QTest::addColumn<Op>("op");
     QTest::addColumn<QString>("text");
-    QTest::addColumn<QString>("parameter");
     QTest::addColumn<QString>("expected"); // or the refusal
-    QTest::addColumn<QString>("other");    // the set-aside text or the cleaned box, or None
-    QTest::newRow("去重复: a line containing an earlier line stays")
-        << Op::Dedup << u"ab\r\nabc\r\n"_s << QString() << u"abc\r\nab\r\n"_s << None;
-    QTest::newRow("去重复: an empty first line stays and ends up last")
-        << Op::Dedup << u"\r\na\r\nb"_s << QString() << u"b\r\na\r\n\r\n"_s << None;
-    QTest::newRow("去重复: case-sensitive") << Op::Dedup << u"A\r\na\r\nA"_s << QString() << u"a\r\nA\r\n"_s << None;
-    QTest::newRow("去HTML: < then LF starts no tag") << Op::Html << u"a<\nb>c"_s << QString() << u"a<\nb>c"_s << None;
-    QTest::newRow("去HTML: < then CR starts a tag") << Op::Html << u"a<\rb>c"_s << QString() << u"ac"_s << None;
-    QTest::newRow("去HTML: a tag runs to the last > before the next <")
-        << Op::Html << u"<a>x>y<b>z"_s << QString() << u"yz"_s << None;
-    QTest::newRow("only U+4E00 to U+9FA5 count as Chinese")
-        << Op::KeepChinese << u"\u4E00\r\n\u4DFF\r\n\u9FA5\r\n\u9FA6\r\n，\r\n\U00020000"_s << QString()
-        << u"\u9FA5\r\n\u4E00\r\n"_s << u"\U00020000\r\n，\r\n\u9FA6\r\n\u4DFF\r\n"_s;
-    // Refusals, in their order: the first that applies wins, and nothing runs.
-    QTest::newRow("length: no CR LF (a lone LF is none) comes before a bad number")
-        << Op::Longer << u"a\nb"_s << u"x"_s << u"数据不足，没发现换行符"_s << None;
-    QTest::newRow("length: letters are no number")
-        << Op::Shorter << u"a\r\nb"_s << u"ten"_s << u"您输入的不是数字"_s << None;
-    QTest::newRow("length: a fraction is not whole") << Op::Longer << u"a\r\nb"_s << u"7.5"_s << u"非整数"_s << None;
-    QTest::newRow("contains: three lines are too few")
-        << Op::Contains << u"a\r\nb\r\nc"_s << u"a"_s << u"数据不足，人工去除吧"_s << None;
-    // Lengths are UTF-16 units of the untrimmed line, compared strictly.
-    QTest::newRow("length: spaces count, a character above U+FFFF counts 2")
-        << Op::Shorter << u" a \r\n\U0001F600\r\nab"_s << u"3"_s << u"ab\r\n\U0001F600\r\n\r\n"_s << u" a \r\n\r\n"_s;
-    QTest::newRow("an N too big for any integer keeps every line")
-        << Op::Shorter << u"a\r\nb"_s << u"1e400"_s << u"b\r\na\r\n\r\n"_s << CRLF;
-    // Removed lines are front-joined without the group's extra CR LF.
-    QTest::newRow("去包含: a trailing break makes the fourth line")
-        << Op::Contains << u"a\r\nb\r\nc\r\n"_s << u"b"_s << u"\r\nc\r\na\r\n\r\n"_s << u"b\r\n"_s;
-    QTest::newRow("留后: the text between the first and second marker; other lines as they are")
-        << Op::KeepAfter << u"a|b|c\r\n x "_s << u"|"_s << u" x \r\nb\r\n"_s << u"|"_s;
-    QTest::newRow("留后: occurrences do not overlap")
-        << Op::KeepAfter << u"aaaa\r\nxaaay"_s << u"aa"_s << u"ay\r\n\r\n"_s << u"aa"_s;
-    QTest::newRow("留前: a marker of spaces is empty and keeps every line whole")
-        << Op::KeepBefore << u"ab\r\n\r\ncd"_s << u" "_s << u"cd\r\n\r\nab\r\n"_s << QString();
-    QTest::newRow("取右位数: lines trimmed before they are measured and cut")
-        << Op::TakeRight << u"  abcd  \r\n x "_s << u" 2\r\n"_s << u"x\r\ncd\r\n"_s << u"2"_s;
-    // N is rounded to the nearest integer, ties to even; lines shorter than the unrounded N stay.
-    QTest::newRow("2.5: three units cut to two")
-        << Op::TakeLeft << u"abc\r\nxy"_s << u"2.5"_s << u"xy\r\nab\r\n"_s << u"2.5"_s;
-    QTest::newRow("1.5: two units stay whole, three cut to two")
-        << Op::TakeRight << u"ab\r\nxyz"_s << u"1.5"_s << u"yz\r\nab\r\n"_s << u"1.5"_s;
-    QTest::newRow("取左位数: a lone break inside a line is removed first")
-        << Op::TakeLeft << u"a\nbc\r\nx"_s << u"2"_s << u"x\r\nab\r\n"_s << u"2"_s;
-    QTest::newRow("取左位数: a negative count empties the lines")
-        << Op::TakeLeft << u"abc\r\n\r\nd"_s << u"-1"_s << u"\r\n\r\n\r\n"_s << u"-1"_s;
-    QTest::newRow("取左位数: counts UTF-16 units, so a cut may split a surrogate pair")
-        << Op::TakeLeft << u"\U0001F600x\r\n"_s << u"1"_s << u"\r\n\xD83D\r\n"_s << u"1"_s;
-    QTest::newRow("取左位数: no line break is refused before no number, the box cleaned")
-        << Op::TakeLeft << u"abc"_s << u" x\r\n"_s << u"数据不足 没有发现换行符"_s << u"x"_s;
+    QTest::newRow("a line containing an earlier line stays") << u"ab\r\nabc\r\n"_s << u"abc\r\nab\r\n"_s;
+    QTest::newRow("an empty first line stays and ends up last") << u"\r\na\r\nb"_s << u"b\r\na\r\n\r\n"_s;
+    QTest::newRow("case-sensitive") << u"A\r\na\r\nA"_s << u"a\r\nA\r\n"_s;
+    QTest::newRow("two lines are too few") << u"a\r\nb"_s << u"数据不足，人工去除吧"_s;
 }
 
-void TestLineCommands::lineCommands()
+void TestLineCommands::dedup()
 {
-    QFETCH(Op, op);
     QFETCH(QString, text);
-    QFETCH(QString, parameter);
     QFETCH(QString, expected);
-    QFETCH(QString, other);
     RecordingMeter meter;
-    const Outcome r = run(op, text, parameter, meter);
-    QCOMPARE(r.text, expected);
-    QCOMPARE(r.other, other);
-    // The meter runs once over every line, 去重复 stepping on the kept ones only; refusals,
-    // 去HTML and 去英文 leave it alone.
-    const bool metered = !r.refused && op != Op::Html && op != Op::KeepChinese;
-    QCOMPARE(meter.started, metered ? SplitLines(text).size() : -1);
-    QCOMPARE(meter.steps, !metered ? 0 : (op == Op::Dedup ? SplitLines(expected).size() - 1 : meter.started));
-    QCOMPARE(meter.finished, metered ? 1 : 0);
+    const LineOpResult r = RemoveDuplicates(text, meter);
+    QCOMPARE(r.refused() ? r.refusal : r.text, expected);
+    // It steps on the kept lines only.
+    checkMeter(meter, r.refused(), text, SplitLines(expected).size() - 1);
+}
+
+void TestLineCommands::html_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QString>("expected");
+    QTest::newRow("< then LF starts no tag") << u"a<\nb>c"_s << u"a<\nb>c"_s;
+    QTest::newRow("< then CR starts a tag") << u"a<\rb>c"_s << u"ac"_s;
+    QTest::newRow("a tag runs to the last > before the next <") << u"<a>x>y<b>z"_s << u"yz"_s;
+}
+
+void TestLineCommands::html()
+{
+    QFETCH(QString, text);
+    QFETCH(QString, expected);
+    QCOMPARE(StripHtmlTags(text), expected);
+}
+
+void TestLineCommands::filters_data()
+{
+    QTest::addColumn<Filter>("filter");
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QString>("expected"); // or the refusal
+    QTest::addColumn<QString>("setAside"); // or None
+    QTest::addColumn<bool>("metered");
+    const Filter keepChinese = [](QStringView text, ProgressMeter&) {
+        return FilterChinese(text, ChineseFilter::KeepChinese);
+    };
+    QTest::newRow("only U+4E00 to U+9FA5 count as Chinese")
+        << keepChinese << u"\u4E00\r\n\u4DFF\r\n\u9FA5\r\n\u9FA6\r\n，\r\n\U00020000"_s << u"\u9FA5\r\n\u4E00\r\n"_s
+        << u"\U00020000\r\n，\r\n\u9FA6\r\n\u4DFF\r\n"_s << false;
+    // Refusals, in their order: the first that applies wins, and nothing runs.
+    QTest::newRow("length: no CR LF (a lone LF is none) comes before a bad number")
+        << lengthFilter(LengthFilter::KeepLonger, u"x"_s) << u"a\nb"_s << u"数据不足，没发现换行符"_s << None << true;
+    QTest::newRow("length: letters are no number")
+        << lengthFilter(LengthFilter::KeepShorter, u"ten"_s) << u"a\r\nb"_s << u"您输入的不是数字"_s << None << true;
+    QTest::newRow("length: a fraction is not whole")
+        << lengthFilter(LengthFilter::KeepLonger, u"7.5"_s) << u"a\r\nb"_s << u"非整数"_s << None << true;
+    QTest::newRow("contains: three lines are too few")
+        << containing(u"a"_s) << u"a\r\nb\r\nc"_s << u"数据不足，人工去除吧"_s << None << true;
+    // Lengths are UTF-16 units of the untrimmed line, compared strictly.
+    QTest::newRow("length: spaces count, a character above U+FFFF counts 2")
+        << lengthFilter(LengthFilter::KeepShorter, u"3"_s) << u" a \r\n\U0001F600\r\nab"_s
+        << u"ab\r\n\U0001F600\r\n\r\n"_s << u" a \r\n\r\n"_s << true;
+    QTest::newRow("length: an N too big for any integer keeps every line")
+        << lengthFilter(LengthFilter::KeepShorter, u"1e400"_s) << u"a\r\nb"_s << u"b\r\na\r\n\r\n"_s << CRLF << true;
+    // Removed lines are front-joined without the group's extra CR LF.
+    QTest::newRow("contains: a trailing break makes the fourth line")
+        << containing(u"b"_s) << u"a\r\nb\r\nc\r\n"_s << u"\r\nc\r\na\r\n\r\n"_s << u"b\r\n"_s << true;
+}
+
+void TestLineCommands::filters()
+{
+    QFETCH(Filter, filter);
+    QFETCH(QString, text);
+    QFETCH(QString, expected);
+    QFETCH(QString, setAside);
+    QFETCH(bool, metered);
+    RecordingMeter meter;
+    const LineOpResult r = filter(text, meter);
+    QCOMPARE(r.refused() ? r.refusal : r.text, expected);
+    QCOMPARE(r.setAside.value_or(None), setAside);
+    checkMeter(meter, r.refused() || !metered, text, SplitLines(text).size());
+}
+
+void TestLineCommands::boxed_data()
+{
+    QTest::addColumn<Boxed>("op");
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QString>("expected"); // or the refusal
+    QTest::addColumn<QString>("box");      // the cleaned box, or None
+    QTest::newRow("留后: the text between the first and second marker; other lines as they are")
+        << piece(MarkerPiece::After, u"|"_s) << u"a|b|c\r\n x "_s << u" x \r\nb\r\n"_s << u"|"_s;
+    QTest::newRow("留后: occurrences do not overlap")
+        << piece(MarkerPiece::After, u"aa"_s) << u"aaaa\r\nxaaay"_s << u"ay\r\n\r\n"_s << u"aa"_s;
+    QTest::newRow("留前: a marker of spaces is empty and keeps every line whole")
+        << piece(MarkerPiece::Before, u" "_s) << u"ab\r\n\r\ncd"_s << u"cd\r\n\r\nab\r\n"_s << QString();
+    QTest::newRow("取右位数: lines trimmed before they are measured and cut")
+        << take(LineEnd::Right, u" 2\r\n"_s) << u"  abcd  \r\n x "_s << u"x\r\ncd\r\n"_s << u"2"_s;
+    // N is rounded to the nearest integer, ties to even; lines shorter than the unrounded N stay.
+    QTest::newRow("2.5: three units cut to two")
+        << take(LineEnd::Left, u"2.5"_s) << u"abc\r\nxy"_s << u"xy\r\nab\r\n"_s << u"2.5"_s;
+    QTest::newRow("1.5: two units stay whole, three cut to two")
+        << take(LineEnd::Right, u"1.5"_s) << u"ab\r\nxyz"_s << u"yz\r\nab\r\n"_s << u"1.5"_s;
+    QTest::newRow("取左位数: a lone break inside a line is removed first")
+        << take(LineEnd::Left, u"2"_s) << u"a\nbc\r\nx"_s << u"x\r\nab\r\n"_s << u"2"_s;
+    QTest::newRow("取左位数: a negative count empties the lines")
+        << take(LineEnd::Left, u"-1"_s) << u"abc\r\n\r\nd"_s << u"\r\n\r\n\r\n"_s << u"-1"_s;
+    QTest::newRow("取左位数: counts UTF-16 units, so a cut may split a surrogate pair")
+        << take(LineEnd::Left, u"1"_s) << u"\U0001F600x\r\n"_s << u"\r\n\xD83D\r\n"_s << u"1"_s;
+    QTest::newRow("取左位数: no line break is refused before no number, the box cleaned")
+        << take(LineEnd::Left, u" x\r\n"_s) << u"abc"_s << u"数据不足 没有发现换行符"_s << u"x"_s;
+}
+
+void TestLineCommands::boxed()
+{
+    QFETCH(Boxed, op);
+    QFETCH(QString, text);
+    QFETCH(QString, expected);
+    QFETCH(QString, box);
+    RecordingMeter meter;
+    const BoxedOpResult r = op(text, meter);
+    QCOMPARE(r.result.refused() ? r.result.refusal : r.result.text, expected);
+    QCOMPARE(r.box.value_or(None), box);
+    checkMeter(meter, r.result.refused(), text, SplitLines(text).size());
 }
 
 void TestLineCommands::parseNumber_data()
