@@ -1,7 +1,9 @@
 #include "lineops/dedup.h"
 
 #include <algorithm>
+#include <bit>
 #include <cstdint>
+#include <divsufsort.h>
 #include <limits>
 #include <string>
 
@@ -173,6 +175,152 @@ bool hasLoneBreak(QStringView line)
     return line.contains(u'\r') || line.contains(u'\n');
 }
 
+// Suffix-array search for the long patterns, used when the window scan runs over its
+// budget. The lines of AnchorLength units or more are written as bytes, one to three for a
+// unit (each unit encoded apart as in UTF-8, lone surrogates too): a byte match of an encoded
+// pattern starts at a unit and is a unit match, and an LF byte between lines keeps a pattern
+// without line breaks inside one line. Lines keep their order, so the smallest text position
+// of a pattern's occurrences lies in an earlier line exactly when it is before the pattern's
+// own start.
+class SuffixArrayFinder
+{
+public:
+    SuffixArrayFinder(const LineList& lines, const std::vector<uint32_t>& first)
+        : m_lines(lines)
+    {
+        std::size_t size = 0;
+        for (uint32_t i = 0; i < lines.size(); ++i) {
+            if (first[i] == i && lines[i].size() >= AnchorLength)
+                size += static_cast<std::size_t>(lines[i].size()) * 3 + 1;
+        }
+        m_text.reserve(size);
+        m_start.assign(lines.size(), -1);
+        for (uint32_t i = 0; i < lines.size(); ++i) {
+            if (first[i] != i || lines[i].size() < AnchorLength)
+                continue;
+            m_start[i] = static_cast<int32_t>(m_text.size());
+            for (QChar qc : lines[i]) {
+                const char16_t c = qc.unicode();
+                if (c < 0x80) {
+                    m_text.push_back(static_cast<uint8_t>(c));
+                } else if (c < 0x800) {
+                    m_text.push_back(static_cast<uint8_t>(0xC0 | (c >> 6)));
+                    m_text.push_back(static_cast<uint8_t>(0x80 | (c & 0x3F)));
+                } else {
+                    m_text.push_back(static_cast<uint8_t>(0xE0 | (c >> 12)));
+                    m_text.push_back(static_cast<uint8_t>(0x80 | ((c >> 6) & 0x3F)));
+                    m_text.push_back(static_cast<uint8_t>(0x80 | (c & 0x3F)));
+                }
+            }
+            m_end.push_back(static_cast<int32_t>(m_text.size()));
+            m_lineOfEnd.push_back(i);
+            m_text.push_back('\n');
+        }
+        m_text.shrink_to_fit();
+        const auto n = static_cast<saidx_t>(m_text.size());
+        m_sa.resize(m_text.size());
+        if (n > 0)
+            divsufsort(m_text.data(), m_sa.data(), n);
+        buildMinima();
+    }
+
+    // The first line holding line f (a long first occurrence without line breaks) before
+    // f itself, or NoLine.
+    uint32_t earlierContainer(uint32_t f) const
+    {
+        const int32_t at = m_start[f];
+        const std::size_t len = static_cast<std::size_t>(std::upper_bound(m_end.begin(), m_end.end(), at)[0] - at);
+        const uint8_t* pattern = m_text.data() + at;
+        // The suffixes starting with the pattern form one range of the array.
+        const auto compareAt = [&](std::size_t k, std::size_t& matched) {
+            const uint8_t* t = m_text.data() + m_sa[k];
+            const std::size_t room = m_text.size() - static_cast<std::size_t>(m_sa[k]);
+            std::size_t i = matched;
+            while (i < len && i < room && t[i] == pattern[i])
+                ++i;
+            matched = i;
+            if (i == len)
+                return 0;
+            if (i == room)
+                return -1;
+            return t[i] < pattern[i] ? -1 : 1;
+        };
+        const auto bound = [&](bool upper) {
+            std::size_t lo = 0, hi = m_sa.size(), lm = 0, hm = 0;
+            while (lo < hi) {
+                const std::size_t mid = lo + (hi - lo) / 2;
+                std::size_t matched = std::min(lm, hm);
+                const int c = compareAt(mid, matched);
+                if (c < 0 || (upper && c == 0)) {
+                    lo = mid + 1;
+                    lm = matched;
+                } else {
+                    hi = mid;
+                    hm = matched;
+                }
+            }
+            return lo;
+        };
+        const int32_t smallest = minimum(bound(false), bound(true));
+        if (smallest >= at)
+            return NoLine;
+        return m_lineOfEnd[static_cast<std::size_t>(std::upper_bound(m_end.begin(), m_end.end(), smallest) -
+                                                    m_end.begin())];
+    }
+
+private:
+    static constexpr std::size_t Block = 128;
+
+    // Minima of blocks of the array, and of 2^k blocks from each block on.
+    void buildMinima()
+    {
+        const std::size_t blocks = (m_sa.size() + Block - 1) / Block;
+        m_minima.emplace_back(blocks);
+        for (std::size_t b = 0; b < blocks; ++b) {
+            const auto begin = m_sa.begin() + static_cast<std::ptrdiff_t>(b * Block);
+            const auto end = m_sa.begin() + static_cast<std::ptrdiff_t>(std::min(m_sa.size(), (b + 1) * Block));
+            m_minima[0][b] = *std::min_element(begin, end);
+        }
+        for (std::size_t w = 1; 2 * w <= blocks; w *= 2) {
+            const std::vector<int32_t>& prev = m_minima.back();
+            std::vector<int32_t> next(blocks - 2 * w + 1);
+            for (std::size_t b = 0; b < next.size(); ++b)
+                next[b] = std::min(prev[b], prev[b + w]);
+            m_minima.push_back(std::move(next));
+        }
+    }
+
+    int32_t minimum(std::size_t lo, std::size_t hi) const
+    {
+        int32_t best = std::numeric_limits<int32_t>::max();
+        std::size_t firstFull = (lo + Block - 1) / Block;
+        const std::size_t lastFull = hi / Block;
+        if (firstFull >= lastFull) {
+            for (std::size_t k = lo; k < hi; ++k)
+                best = std::min(best, m_sa[k]);
+            return best;
+        }
+        for (std::size_t k = lo; k < firstFull * Block; ++k)
+            best = std::min(best, m_sa[k]);
+        for (std::size_t k = lastFull * Block; k < hi; ++k)
+            best = std::min(best, m_sa[k]);
+        const std::size_t count = lastFull - firstFull;
+        const int level = std::bit_width(count) - 1;
+        const std::size_t w = std::size_t{1} << level;
+        best = std::min(best, m_minima[level][firstFull]);
+        best = std::min(best, m_minima[level][lastFull - w]);
+        return best;
+    }
+
+    const LineList& m_lines;
+    std::vector<uint8_t> m_text;
+    std::vector<saidx_t> m_sa;
+    std::vector<int32_t> m_start;      // each long first occurrence's first byte, or -1
+    std::vector<int32_t> m_end;        // the end of each encoded line, ascending
+    std::vector<uint32_t> m_lineOfEnd; // the line of each end
+    std::vector<std::vector<int32_t>> m_minima;
+};
+
 class SubstringFinder
 {
 public:
@@ -186,8 +334,8 @@ public:
     {
     }
 
-    // first[i]: the first line with the content of line i. container[f]: the first line that
-    // holds the content of line f as a strict substring, or NoLine.
+    // first[i]: the first line with the content of line i. container[f]: a line before f
+    // holding the content of line f, or a line not before f (f itself or later), or NoLine.
     void run(std::vector<uint32_t>& first, std::vector<uint32_t>& container, ProgressMeter& meter)
     {
         const auto n = static_cast<uint32_t>(m_lines.size());
@@ -195,8 +343,11 @@ public:
         container.assign(n, NoLine);
         m_chained.assign(n, 0);
         qsizetype maxLen = 0;
-        for (QStringView line : m_lines)
+        std::size_t units = 0;
+        for (QStringView line : m_lines) {
             maxLen = std::max(maxLen, line.size());
+            units += static_cast<std::size_t>(line.size());
+        }
         m_pow.resize(static_cast<std::size_t>(maxLen) + 1);
         m_pow[0] = 1;
         for (std::size_t i = 1; i < m_pow.size(); ++i)
@@ -222,9 +373,9 @@ public:
             }
             if (first[i] != i)
                 continue;
-            m_near.add(mix(h, static_cast<uint64_t>(line.size())));
-            m_far.add(mix(h, static_cast<uint64_t>(line.size())));
             if (line.size() < AnchorLength) {
+                m_near.add(mix(h, static_cast<uint64_t>(line.size())));
+                m_far.add(mix(h, static_cast<uint64_t>(line.size())));
                 m_isShortLength[line.size()] = 1;
             } else {
                 const uint64_t a = mix(hashOf(line.first(AnchorLength)), 0xA11C);
@@ -238,25 +389,83 @@ public:
                 }
             }
         }
+        for (auto& lengths : m_groups)
+            std::sort(lengths.begin(), lengths.end());
         for (qsizetype m = 1; m < AnchorLength; ++m) {
             if (m_isShortLength[m])
                 m_shortLengths.push_back(m);
         }
+        for (uint32_t i = 0; i < n; ++i) {
+            if (first[i] == i && m_lines[i].size() >= 2)
+                m_pairs.add(pairKey(m_lines[i][0].unicode(), m_lines[i][1].unicode()));
+        }
+        // Long windows checked against a line length of their anchor's group: beyond this
+        // the suffix array answers for every long pattern.
+        m_budget = 8 * units + 4096;
 
         // Texts: every first occurrence of a content, in order, so the first container seen
         // is the earliest.
         std::vector<uint64_t> prefix;
         for (uint32_t j = 0; j < n; ++j) {
-            if ((j & 4095) == 0)
+            if ((j & 1023) == 0)
                 meter.pulse(j, n);
             // A repeated content, or a line inside an earlier one, adds no new container.
             if (first[j] != j || container[j] < j || m_lines[j].size() < 2)
                 continue;
             scanLine(j, prefix, container);
         }
+        if (!m_overBudget)
+            return;
+        const SuffixArrayFinder finder(m_lines, first);
+        for (uint32_t f = 0; f < n; ++f) {
+            if (first[f] != f || m_lines[f].size() < AnchorLength || container[f] < f || hasBreak(m_lines[f]))
+                continue;
+            const uint32_t c = finder.earlierContainer(f);
+            if (c != NoLine)
+                container[f] = c;
+        }
     }
 
 private:
+    // A bit array answering "surely absent" for keys never added.
+    class BitFilter
+    {
+    public:
+        BitFilter() = default;
+        explicit BitFilter(std::size_t keys)
+        {
+            std::size_t count = 1 << 16;
+            while (count < keys * 8 && count < (std::size_t{1} << 28))
+                count <<= 1;
+            m_bits.assign(count / 64, 0);
+            m_mask = count - 1;
+        }
+        void add(uint64_t key)
+        {
+            const uint64_t slot = (key >> 7) & m_mask;
+            m_bits[slot >> 6] |= uint64_t{1} << (slot & 63);
+        }
+        bool mayContain(uint64_t key) const
+        {
+            const uint64_t slot = (key >> 7) & m_mask;
+            return (m_bits[slot >> 6] >> (slot & 63)) & 1;
+        }
+
+    private:
+        std::vector<uint64_t> m_bits;
+        uint64_t m_mask = 0;
+    };
+
+    static uint64_t pairKey(char16_t a, char16_t b)
+    {
+        return mix(uint64_t{a} << 16 | b, 0x9A1) << 7;
+    }
+
+    static bool hasBreak(QStringView line)
+    {
+        return line.contains(u'\r') || line.contains(u'\n');
+    }
+
     static uint64_t hashOf(QStringView s)
     {
         uint64_t h = 0;
@@ -268,6 +477,20 @@ private:
     uint64_t windowHash(const std::vector<uint64_t>& prefix, qsizetype s, qsizetype m) const
     {
         return prefix[s + m] - prefix[s] * m_pow[m];
+    }
+
+    // The first line with the content of `window`, or NoLine.
+    uint32_t patternOf(QStringView window, uint64_t h) const
+    {
+        uint64_t key = mix(h, static_cast<uint64_t>(window.size()));
+        for (;;) {
+            const uint32_t f = m_patterns.find(key);
+            if (f == NoLine || m_lines[f] == window)
+                return f;
+            if (!m_chained[f])
+                return NoLine;
+            key = mix(key, 0x51);
+        }
     }
 
     void record(uint32_t j, QStringView window, uint64_t h, std::vector<uint32_t>& container)
@@ -297,6 +520,11 @@ private:
         }
     }
 
+    // Why the scan is bounded on ordinary lists and stops early on hostile ones: every
+    // content of an earlier line had all its patterns found when that line was scanned (or
+    // it lies inside such a line), so a window inside an occurrence of one ("covered") holds
+    // nothing new. At each start the long lengths are tried from the longest down and stop
+    // at the first covered end; a start whose first units begin no pattern is passed by.
     void scanLine(uint32_t j, std::vector<uint64_t>& prefix, std::vector<uint32_t>& container)
     {
         const QStringView line = m_lines[j];
@@ -306,22 +534,57 @@ private:
         for (qsizetype i = 0; i < len; ++i)
             prefix[i + 1] = prefix[i] * Base + line[i].unicode();
 
-        for (qsizetype m : m_shortLengths) {
-            if (m >= len)
-                break;
-            for (qsizetype s = 0; s + m <= len; ++s)
-                record(j, line.sliced(s, m), windowHash(prefix, s, m), container);
-        }
-        if (m_groups.empty() || len <= AnchorLength)
-            return;
-        for (qsizetype s = 0; s + AnchorLength <= len; ++s) {
-            const uint32_t group = m_anchors.find(mix(windowHash(prefix, s, AnchorLength), 0xA11C));
-            if (group == NoLine)
+        const bool longs = !m_groups.empty() && len > AnchorLength && !m_overBudget;
+        qsizetype cover = 0; // the windows ending here or before are covered
+        const bool singles = m_isShortLength[1];
+        for (qsizetype s = 0; s < len; ++s) {
+            if (singles && s + 1 > cover && len > 1)
+                record(j, line.sliced(s, 1), line[s].unicode(), container);
+            // Most starts begin no pattern of two units or more.
+            if (s + 2 > len || !m_pairs.mayContain(pairKey(line[s].unicode(), line[s + 1].unicode())))
                 continue;
-            for (qsizetype m : m_groups[group]) {
-                if (m < len && s + m <= len)
+            if (longs && s + AnchorLength <= len && !m_overBudget)
+                scanLong(j, s, prefix, cover, container);
+            for (qsizetype m : m_shortLengths) {
+                if (m == 1)
+                    continue;
+                if (s + m > len || m >= len)
+                    break;
+                if (s + m > cover)
                     record(j, line.sliced(s, m), windowHash(prefix, s, m), container);
             }
+        }
+    }
+
+    void scanLong(uint32_t j,
+                  qsizetype s,
+                  const std::vector<uint64_t>& prefix,
+                  qsizetype& cover,
+                  std::vector<uint32_t>& container)
+    {
+        const QStringView line = m_lines[j];
+        const uint32_t group = m_anchors.find(mix(windowHash(prefix, s, AnchorLength), 0xA11C));
+        if (group == NoLine)
+            return;
+        const std::vector<qsizetype>& lengths = m_groups[group];
+        auto it = std::upper_bound(lengths.begin(), lengths.end(), line.size() - s);
+        while (it != lengths.begin()) {
+            const qsizetype m = *--it;
+            if (s + m <= cover)
+                return;
+            if (++m_work > m_budget) {
+                m_overBudget = true;
+                return;
+            }
+            const uint32_t f = patternOf(line.sliced(s, m), windowHash(prefix, s, m));
+            if (f == NoLine)
+                continue;
+            if (f < j) {
+                cover = s + m;
+                return;
+            }
+            if (container[f] == NoLine)
+                container[f] = j;
         }
     }
 
@@ -329,6 +592,7 @@ private:
     FlatMap m_patterns;
     PendingFilter m_near;
     PendingFilter m_far;
+    BitFilter m_pairs{std::size_t{1} << 17};
     FlatMap m_anchors;
     FlatMap m_anchorLengths;
     std::vector<std::vector<qsizetype>> m_groups;
@@ -336,6 +600,9 @@ private:
     std::vector<char> m_isShortLength;
     std::vector<char> m_chained;
     std::vector<qsizetype> m_shortLengths;
+    std::size_t m_work = 0;
+    std::size_t m_budget = 0;
+    bool m_overBudget = false;
 };
 
 } // namespace

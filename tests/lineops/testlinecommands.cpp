@@ -9,6 +9,7 @@
 #include <QRegularExpression>
 #include <QTest>
 
+#include <algorithm>
 #include <cmath>
 #include <functional>
 #include <limits>
@@ -317,24 +318,68 @@ void TestLineCommands::twisterSpreadsOverZeroToOne()
     QVERIFY(lowest < 0.001 && highest > 0.999);
 }
 
+// Line lists built to defeat a window-hashing search (small enough for the literal
+// algorithm): every line length behind one shared start, runs of one character, pieces of a
+// periodic text, prefixes and suffixes of each other.
+QStringList hostileLines(const QString& shape, QRandomGenerator& rng)
+{
+    QStringList lines;
+    if (shape == u"runs") {
+        for (int k = 1; k <= 150; ++k)
+            lines.append(QString(k, u'哈'));
+        for (int k = 150; k >= 1; k -= 3)
+            lines.append(QString(k, u'='));
+    } else if (shape == u"lengths") {
+        // The long line meets every start of the others: the search must hand over.
+        const QString head(16, u'x');
+        for (int k = 0; k < 80; ++k)
+            lines.append(head + u'y' + QString(k, u'z'));
+        std::shuffle(lines.begin(), lines.end(), rng);
+        lines.append(head.repeated(150) + u'y' + QString(30, u'z') + u"tail"_s);
+        for (int k = 0; k < 40; ++k) {
+            const QString& big = lines[80];
+            const int at = static_cast<int>(rng.bounded(static_cast<int>(big.size())));
+            lines.append(big.mid(at, 14 + static_cast<int>(rng.bounded(40))));
+            lines.append(QString(16 + static_cast<int>(rng.bounded(30)), u'x') + u"zz"_s);
+        }
+    } else if (shape == u"periodic") {
+        const QString big = u"abcab"_s.repeated(80);
+        for (int i = 0; i < 200; ++i)
+            lines.append(big.mid(static_cast<int>(rng.bounded(5)), 1 + static_cast<int>(rng.bounded(300))));
+    } else if (shape == u"prefixes") {
+        const QString base = randomText(rng, u"ab"_s, 300);
+        for (int i = 0; i < 200; ++i) {
+            const int cut = 1 + static_cast<int>(rng.bounded(static_cast<int>(base.size()) - 1));
+            lines.append(rng.bounded(2) ? base.left(cut) : base.mid(cut));
+        }
+    }
+    return lines;
+}
+
 void TestLineCommands::dedupAgreesWithLiteralAlgorithm_data()
 {
     QTest::addColumn<QString>("alphabet");
     QTest::addColumn<int>("maxLength");
-    QTest::newRow("Chinese and Latin, keyword length") << u"手机价格ab"_s << 8;
-    QTest::newRow("long lines cross the anchor length") << u"xy"_s << 40;
-    QTest::newRow("lone CR and LF inside lines") << u"a\r\nb"_s << 5;
-    QTest::newRow("NUL and surrogate halves") << u"\0a\xD83D\xDE00"_s << 6;
+    QTest::addColumn<QString>("shape"); // a hostile shape instead of random pieces
+    QTest::newRow("Chinese and Latin, keyword length") << u"手机价格ab"_s << 8 << QString();
+    QTest::newRow("long lines cross the anchor length") << u"xy"_s << 40 << QString();
+    QTest::newRow("lone CR and LF inside lines") << u"a\r\nb"_s << 5 << QString();
+    QTest::newRow("NUL and surrogate halves") << u"\0a\xD83D\xDE00"_s << 6 << QString();
+    QTest::newRow("runs of one character") << QString() << 0 << u"runs"_s;
+    QTest::newRow("many lengths behind one start") << QString() << 0 << u"lengths"_s;
+    QTest::newRow("periodic text") << QString() << 0 << u"periodic"_s;
+    QTest::newRow("prefixes and suffixes") << QString() << 0 << u"prefixes"_s;
 }
 
 void TestLineCommands::dedupAgreesWithLiteralAlgorithm()
 {
     QFETCH(QString, alphabet);
     QFETCH(int, maxLength);
+    QFETCH(QString, shape);
     QRandomGenerator rng(20261206);
-    for (int round = 0; round < 60; ++round) {
-        QStringList pieces;
-        for (int i = 0; i < 150; ++i) {
+    for (int round = 0; round < (shape.isEmpty() ? 60 : 4); ++round) {
+        QStringList pieces = hostileLines(shape, rng);
+        for (int i = 0; shape.isEmpty() && i < 150; ++i) {
             // Earlier lines and their parts come back often, as in real keyword lists.
             if (!pieces.isEmpty() && rng.bounded(3) == 0) {
                 const QString& earlier = pieces[rng.bounded(static_cast<int>(pieces.size()))];
