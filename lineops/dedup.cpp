@@ -1,11 +1,13 @@
 #include "lineops/dedup.h"
 
 #include <algorithm>
+#include <atomic>
 #include <bit>
 #include <cstdint>
 #include <divsufsort.h>
 #include <limits>
 #include <string>
+#include <thread>
 
 namespace lumbrel {
 
@@ -327,8 +329,6 @@ public:
     explicit SubstringFinder(const LineList& lines)
         : m_lines(lines)
         , m_patterns(lines.size())
-        , m_near(lines.size(), 24, 24)
-        , m_far(lines.size(), 27, 1)
         , m_anchors(64)
         , m_anchorLengths(64)
     {
@@ -352,7 +352,7 @@ public:
         m_pow[0] = 1;
         for (std::size_t i = 1; i < m_pow.size(); ++i)
             m_pow[i] = m_pow[i - 1] * Base;
-        m_isShortLength.assign(AnchorLength, 0);
+        std::vector<std::vector<uint64_t>> shortKeys(AnchorLength);
 
         // Patterns: one per distinct non-empty content.
         for (uint32_t i = 0; i < n; ++i) {
@@ -374,9 +374,7 @@ public:
             if (first[i] != i)
                 continue;
             if (line.size() < AnchorLength) {
-                m_near.add(mix(h, static_cast<uint64_t>(line.size())));
-                m_far.add(mix(h, static_cast<uint64_t>(line.size())));
-                m_isShortLength[line.size()] = 1;
+                shortKeys[line.size()].push_back(mix(h, static_cast<uint64_t>(line.size())));
             } else {
                 const uint64_t a = mix(hashOf(line.first(AnchorLength)), 0xA11C);
                 const uint32_t group = m_anchors.insert(a, static_cast<uint32_t>(m_groups.size()));
@@ -391,10 +389,12 @@ public:
         }
         for (auto& lengths : m_groups)
             std::sort(lengths.begin(), lengths.end());
-        for (qsizetype m = 1; m < AnchorLength; ++m) {
-            if (m_isShortLength[m])
-                m_shortLengths.push_back(m);
-        }
+        // Two parts, one a core, each finding the patterns of its own lengths: every
+        // container entry has one writer. The long lengths weigh about as much as the
+        // longer short ones.
+        Part low(shortKeys, 1, SplitLength, false);
+        Part high(shortKeys, SplitLength, AnchorLength, !m_groups.empty());
+        shortKeys = {};
         for (uint32_t i = 0; i < n; ++i) {
             if (first[i] == i && m_lines[i].size() >= 2)
                 m_pairs.add(pairKey(m_lines[i][0].unicode(), m_lines[i][1].unicode()));
@@ -405,19 +405,15 @@ public:
 
         // Texts: every first occurrence of a content, in order, so the first container seen
         // is the earliest.
-        std::vector<uint64_t> prefix;
-        for (uint32_t j = 0; j < n; ++j) {
-            if ((j & 1023) == 0)
-                meter.pulse(j, n);
-            // A repeated content, or a line inside an earlier one, adds no new container.
-            if (first[j] != j || container[j] < j || m_lines[j].size() < 2)
-                continue;
-            scanLine(j, prefix, container);
-        }
+        std::thread other([&] { scanAll(high, first, container, nullptr); });
+        scanAll(low, first, container, &meter);
+        other.join();
         if (!m_overBudget)
             return;
         const SuffixArrayFinder finder(m_lines, first);
         for (uint32_t f = 0; f < n; ++f) {
+            if ((f & 1023) == 0)
+                meter.pulse(f, n);
             if (first[f] != f || m_lines[f].size() < AnchorLength || container[f] < f || hasBreak(m_lines[f]))
                 continue;
             const uint32_t c = finder.earlierContainer(f);
@@ -427,6 +423,64 @@ public:
     }
 
 private:
+    static constexpr qsizetype SplitLength = 9;
+
+    // The short lengths [from, to) and, with `longs`, the long ones, with the filters of
+    // their patterns not found yet.
+    struct Part
+    {
+        Part(const std::vector<std::vector<uint64_t>>& keys, qsizetype from, qsizetype to, bool withLongs)
+            : longs(withLongs)
+            , near(count(keys, from, to), 23, 24)
+            , far(count(keys, from, to), 26, 1)
+        {
+            for (qsizetype m = from; m < to; ++m) {
+                if (keys[m].empty())
+                    continue;
+                lengths.push_back(m);
+                for (uint64_t key : keys[m]) {
+                    near.add(key);
+                    far.add(key);
+                }
+            }
+        }
+        static std::size_t count(const std::vector<std::vector<uint64_t>>& keys, qsizetype from, qsizetype to)
+        {
+            std::size_t c = 0;
+            for (qsizetype m = from; m < to; ++m)
+                c += keys[m].size();
+            return c;
+        }
+        bool longs;
+        PendingFilter near;
+        PendingFilter far;
+        std::vector<qsizetype> lengths;
+    };
+
+    // Written by one part, read by both: a line found inside an earlier one is passed by.
+    static uint32_t load(const std::vector<uint32_t>& container, uint32_t f)
+    {
+        return std::atomic_ref<const uint32_t>(container[f]).load(std::memory_order_relaxed);
+    }
+    static void store(std::vector<uint32_t>& container, uint32_t f, uint32_t j)
+    {
+        std::atomic_ref<uint32_t>(container[f]).store(j, std::memory_order_relaxed);
+    }
+
+    void scanAll(Part& part, const std::vector<uint32_t>& first, std::vector<uint32_t>& container, ProgressMeter* meter)
+    {
+        const auto n = static_cast<uint32_t>(m_lines.size());
+        std::vector<uint64_t> prefix;
+        for (uint32_t j = 0; j < n; ++j) {
+            if (meter && (j & 1023) == 0)
+                meter->pulse(j, n);
+            // A repeated content, or a line inside an earlier one, adds no new container.
+            if (first[j] != j || load(container, j) < j || m_lines[j].size() < 2)
+                continue;
+            scanLine(part, j, prefix, container);
+        }
+    }
+
     // A bit array answering "surely absent" for keys never added.
     class BitFilter
     {
@@ -493,11 +547,11 @@ private:
         }
     }
 
-    void record(uint32_t j, QStringView window, uint64_t h, std::vector<uint32_t>& container)
+    void record(Part& part, uint32_t j, QStringView window, uint64_t h, std::vector<uint32_t>& container)
     {
         const uint64_t filterKey = mix(h, static_cast<uint64_t>(window.size()));
         // A small filter the second-level cache holds, then a larger, sparser one.
-        if (!m_near.mayContain(filterKey) || !m_far.mayContain(filterKey))
+        if (!part.near.mayContain(filterKey) || !part.far.mayContain(filterKey))
             return;
         uint64_t key = filterKey;
         for (;;) {
@@ -505,14 +559,14 @@ private:
             if (f == NoLine)
                 return;
             // A pattern already found needs no comparison, unless another shares its key.
-            if (container[f] != NoLine && !m_chained[f])
+            if (load(container, f) != NoLine && !m_chained[f])
                 return;
             if (m_lines[f] == window) {
                 if (container[f] == NoLine) {
-                    container[f] = j;
+                    store(container, f, j);
                     if (!m_chained[f])
-                        m_near.remove(filterKey);
-                    m_far.remove(filterKey);
+                        part.near.remove(filterKey);
+                    part.far.remove(filterKey);
                 }
                 return;
             }
@@ -525,7 +579,7 @@ private:
     // it lies inside such a line), so a window inside an occurrence of one ("covered") holds
     // nothing new. At each start the long lengths are tried from the longest down and stop
     // at the first covered end; a start whose first units begin no pattern is passed by.
-    void scanLine(uint32_t j, std::vector<uint64_t>& prefix, std::vector<uint32_t>& container)
+    void scanLine(Part& part, uint32_t j, std::vector<uint64_t>& prefix, std::vector<uint32_t>& container)
     {
         const QStringView line = m_lines[j];
         const qsizetype len = line.size();
@@ -534,24 +588,24 @@ private:
         for (qsizetype i = 0; i < len; ++i)
             prefix[i + 1] = prefix[i] * Base + line[i].unicode();
 
-        const bool longs = !m_groups.empty() && len > AnchorLength && !m_overBudget;
+        const bool longs = part.longs && len > AnchorLength && !m_overBudget;
         qsizetype cover = 0; // the windows ending here or before are covered
-        const bool singles = m_isShortLength[1];
+        const bool singles = !part.lengths.empty() && part.lengths.front() == 1;
         for (qsizetype s = 0; s < len; ++s) {
             if (singles && s + 1 > cover && len > 1)
-                record(j, line.sliced(s, 1), line[s].unicode(), container);
+                record(part, j, line.sliced(s, 1), line[s].unicode(), container);
             // Most starts begin no pattern of two units or more.
             if (s + 2 > len || !m_pairs.mayContain(pairKey(line[s].unicode(), line[s + 1].unicode())))
                 continue;
             if (longs && s + AnchorLength <= len && !m_overBudget)
                 scanLong(j, s, prefix, cover, container);
-            for (qsizetype m : m_shortLengths) {
+            for (qsizetype m : part.lengths) {
                 if (m == 1)
                     continue;
                 if (s + m > len || m >= len)
                     break;
                 if (s + m > cover)
-                    record(j, line.sliced(s, m), windowHash(prefix, s, m), container);
+                    record(part, j, line.sliced(s, m), windowHash(prefix, s, m), container);
             }
         }
     }
@@ -584,22 +638,18 @@ private:
                 return;
             }
             if (container[f] == NoLine)
-                container[f] = j;
+                store(container, f, j);
         }
     }
 
     const LineList& m_lines;
     FlatMap m_patterns;
-    PendingFilter m_near;
-    PendingFilter m_far;
     BitFilter m_pairs{std::size_t{1} << 17};
     FlatMap m_anchors;
     FlatMap m_anchorLengths;
     std::vector<std::vector<qsizetype>> m_groups;
     std::vector<uint64_t> m_pow;
-    std::vector<char> m_isShortLength;
     std::vector<char> m_chained;
-    std::vector<qsizetype> m_shortLengths;
     std::size_t m_work = 0;
     std::size_t m_budget = 0;
     bool m_overBudget = false;
