@@ -34,11 +34,32 @@ long long magnitudeOf(QStringView mantissa, long long exponent)
     return exponent - (zeros + 1);
 }
 
+// The text with the full-width forms a Chinese input method types turned into ASCII.
+QString asciiForms(QStringView text)
+{
+    QString s = text.toString();
+    for (QChar& c : s) {
+        const char16_t u = c.unicode();
+        if (u >= u'\uFF10' && u <= u'\uFF19')
+            c = QChar(u'0' + (u - u'\uFF10'));
+        else if (u == u'\uFF0B')
+            c = u'+';
+        else if (u == u'\uFF0D')
+            c = u'-';
+        else if (u == u'\uFF0E')
+            c = u'.';
+        else if (u == u'\u3000')
+            c = u' ';
+    }
+    return s;
+}
+
 } // namespace
 
 std::optional<double> ParseNumber(QStringView text)
 {
-    const QStringView s = TrimSpaces(text);
+    const QString ascii = asciiForms(text);
+    const QStringView s = TrimSpaces(ascii);
     qsizetype i = 0;
     bool negative = false;
     if (i < s.size() && (s[i] == u'+' || s[i] == u'-')) {

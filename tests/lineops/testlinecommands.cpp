@@ -266,7 +266,9 @@ void TestLineCommands::parseNumber_data()
     QTest::newRow("exponent without digits") << u"1e"_s << none;
     QTest::newRow("locale decimal comma") << u"1,5"_s << none;
     QTest::newRow("infinity spelled out") << u"inf"_s << none;
-    QTest::newRow("full-width digits") << u"１２"_s << none;
+    QTest::newRow("full-width forms") << u"\u3000－１２．５\u3000"_s << std::optional(-12.5);
+    QTest::newRow("full-width plus and exponent digits") << u"＋1e１"_s << std::optional(10.0);
+    QTest::newRow("full-width letters stay letters") << u"1ｅ1"_s << none;
     QTest::newRow("line break around") << u"12\r\n"_s << none;
 }
 

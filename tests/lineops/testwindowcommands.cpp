@@ -65,6 +65,10 @@ void TestWindowCommands::clickCommand_data()
                             << u"abcdef\r\nabc\r\n\r\n"_s << u"去位长完毕剩余：2行"_s << none << 3;
     QTest::newRow("去位短") << 7 << Boxes{{2, u" 3 "_s}} << u"abc\r\nde\r\nabcdef"_s << u"abcdef\r\n\r\n"_s
                             << u"de\r\nabc\r\n\r\n"_s << u"去位短完毕剩余：2行"_s << none << 3;
+    // A Chinese input method types full-width digits: "３" works as "3" and stays as typed.
+    QTest::newRow("去位长 with a full-width 3")
+        << 6 << Boxes{{2, u"３"_s}} << u"abc\r\nde\r\nabcdef"_s << u"de\r\n\r\n"_s << u"abcdef\r\nabc\r\n\r\n"_s
+        << u"去位长完毕剩余：2行"_s << none << 3;
     QTest::newRow("去位长 refuses a text without a line break")
         << 6 << Boxes{{2, u"3"_s}} << u"abc"_s << u"abc"_s << Old << u"数据不足，没发现换行符"_s << none << untouched;
     QTest::newRow("去包含 sets the removed lines aside")
@@ -103,6 +107,8 @@ void TestWindowCommands::clickCommand_data()
                                                    << u"处理完毕剩余：2行"_s << Boxes{{4, u"2"_s}} << 2;
     QTest::newRow("取右位数 trims Text4") << 21 << Boxes{{4, u" 1 "_s}} << u"abc\r\nxy"_s << u"y\r\nc\r\n"_s << Old
                                           << u"处理完毕剩余：2行"_s << Boxes{{4, u"1"_s}} << 2;
+    QTest::newRow("取右位数 with a full-width count") << 21 << Boxes{{4, u"\u3000１"_s}} << u"abc\r\nxy"_s
+                                                      << u"y\r\nc\r\n"_s << Old << u"处理完毕剩余：2行"_s << none << 2;
     QTest::newRow("a refused 取右位数 still trims Text4")
         << 21 << Boxes{{4, u" x "_s}} << u"a\r\nb"_s << u"a\r\nb"_s << Old << u"您输入的不是数字"_s
         << Boxes{{4, u"x"_s}} << untouched;
