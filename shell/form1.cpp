@@ -3,6 +3,7 @@
 #include <QCheckBox>
 #include <QFrame>
 #include <QIcon>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QProgressBar>
 #include <QPushButton>
@@ -58,6 +59,9 @@ Form1::Form1(QWidget* parent)
     , m_meter(m_progressBar)
 {
     setObjectName(QStringLiteral("Form1"));
+    // A fixed-size window: no maximise button.
+    setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                   Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
     setFixedSize(px(ClientWidthTwips), px(ClientHeightTwips));
     setWindowTitle(QStringLiteral("Lumbrel V1.6"));
     QIcon icon;
@@ -145,6 +149,51 @@ Form1::Form1(QWidget* parent)
     // The storage area lies out of view and is never edited: undo there would only hold
     // copies of everything ever stored.
     m_dat->dropUndo();
+
+    // dat keeps no undo, so only these areas can take a command back.
+    for (TextArea* a : {m_quan, m_linshi, m_list})
+        connect(a, &TextArea::written, this, [this, a] { noteWrite(a); });
+    m_lastWritten = {m_quan};
+}
+
+void Form1::noteWrite(TextArea* area)
+{
+    if (!m_commandOpen) {
+        m_commandOpen = true;
+        m_lastWritten.clear();
+        QTimer::singleShot(0, this, [this] { m_commandOpen = false; });
+    }
+    if (!m_lastWritten.contains(area))
+        m_lastWritten.append(area);
+}
+
+void Form1::keyPressEvent(QKeyEvent* event)
+{
+    const QKeyCombination key = event->keyCombination();
+    const bool undo = key == QKeyCombination(Qt::ControlModifier, Qt::Key_Z);
+    const bool redo = key == QKeyCombination(Qt::ControlModifier, Qt::Key_Y) ||
+                      key == QKeyCombination(Qt::ControlModifier | Qt::ShiftModifier, Qt::Key_Z);
+    // A box or an area that let the key pass keeps it: its undo is its own.
+    const QWidget* focus = focusWidget();
+    const bool editor = qobject_cast<const QLineEdit*>(focus) || qobject_cast<const QsciScintillaBase*>(focus);
+    if ((!undo && !redo) || editor) {
+        QWidget::keyPressEvent(event);
+        return;
+    }
+    for (TextArea* a : std::as_const(m_lastWritten)) {
+        if (undo)
+            a->undo();
+        else
+            a->redo();
+    }
+    event->accept();
+}
+
+void Form1::changeEvent(QEvent* event)
+{
+    QWidget::changeEvent(event);
+    if (event->type() == QEvent::WindowStateChange && windowState().testFlag(Qt::WindowMaximized))
+        setWindowState(windowState() & ~Qt::WindowMaximized);
 }
 
 void Form1::buildPages()
@@ -240,7 +289,8 @@ void Form1::selectTab(int index)
 
 void Form1::setStatus(const QString& message)
 {
-    setWindowTitle(message);
+    // In a title "[*]" marks the modified state and "[*][*]" stands for a literal "[*]".
+    setWindowTitle(QString(message).replace(QStringLiteral("[*]"), QStringLiteral("[*][*]")));
 }
 
 void Form1::setOuterHeight(int pixels)

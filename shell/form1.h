@@ -105,7 +105,8 @@ public:
         return m_meter;
     }
 
-    // The status line: the window's caption, replaced whole by every message.
+    // The status line: the window's caption, replaced whole by every message. The message
+    // shows as it is, "[*]" included (the title would take it for the modified mark).
     void setStatus(const QString& message);
     // Sets the height of the window including its frame, in pixels.
     void setOuterHeight(int pixels);
@@ -113,8 +114,16 @@ public:
     // Twips to pixels at 15 twips a pixel.
     static int px(int twips);
 
+protected:
+    // Ctrl+Z, Ctrl+Y and Ctrl+Shift+Z that a button, tab or check box lets pass undo or redo
+    // the last command in the areas it wrote.
+    void keyPressEvent(QKeyEvent* event) override;
+    // The window keeps its designed size: a request to maximise it is taken back.
+    void changeEvent(QEvent* event) override;
+
 private:
     void buildPages();
+    void noteWrite(TextArea* area);
     void addButton(int n, const char16_t* caption, const QRect& where, QWidget* parentWidget);
     void selectTab(int index);
 
@@ -135,6 +144,10 @@ private:
     QTimer* m_timer1 = nullptr;
     QTimer* m_timer2 = nullptr;
     ProgressBarMeter m_meter;
+    // The areas the last command wrote (quan before any); the writes of one command all
+    // happen before the event loop runs again.
+    QList<TextArea*> m_lastWritten;
+    bool m_commandOpen = false;
 };
 
 } // namespace lumbrel

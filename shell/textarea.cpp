@@ -99,6 +99,7 @@ qsizetype TextArea::setContent(QString text)
     // One replace of the whole document is one undo step and keeps NUL bytes.
     SendScintilla(SCI_REPLACETARGET, static_cast<unsigned long>(bytes.size()), bytes.constData());
     showStart();
+    emit written();
     return lines;
 }
 
@@ -122,6 +123,7 @@ void TextArea::prependContent(const QString& text)
     SendScintilla(SCI_SETTARGETRANGE, 0UL, 0L);
     SendScintilla(SCI_REPLACETARGET, static_cast<unsigned long>(bytes.size()), bytes.constData());
     showStart();
+    emit written();
 }
 
 void TextArea::appendArea(const TextArea& source)
@@ -138,6 +140,7 @@ void TextArea::appendArea(const TextArea& source)
     }
     SendScintilla(SCI_ENDUNDOACTION);
     showStart();
+    emit written();
 }
 
 void TextArea::dropUndo()

@@ -35,6 +35,10 @@ public:
     // take memory.
     void dropUndo();
 
+signals:
+    // A command wrote the area (setContent, prependContent, appendArea); typing does not.
+    void written();
+
 protected:
     QByteArray fromMimeData(const QMimeData* source, bool& rectangular) const override;
 

@@ -9,6 +9,7 @@
 #include <QRadioButton>
 #include <QTabBar>
 #include <QTimer>
+#include <QWindow>
 
 using namespace lumbrel;
 using namespace lumbrel::testing;
@@ -28,6 +29,10 @@ private slots:
     void copyMovesToTheClipboard_data();
     void copyMovesToTheClipboard();
     void storeAndRetrieveKeepEveryByteCounterAndCaption();
+
+    void undoKeysOnAButtonTakeTheLastCommandBack();
+    void cannotBeMaximised();
+    void statusShowsBracketStarAsTyped();
 };
 
 void TestForm1::startsAsDesigned()
@@ -173,6 +178,74 @@ void TestForm1::storeAndRetrieveKeepEveryByteCounterAndCaption()
     QCOMPARE(linshi->content(), u"x"_s);
     click(form, 13);
     QCOMPARE(linshi->content(), u"x\r\n"_s);
+}
+
+void TestForm1::undoKeysOnAButtonTakeTheLastCommandBack()
+{
+    Form1 form;
+    ConnectCommands(form);
+    form.show();
+    QVERIFY(QTest::qWaitForWindowActive(&form));
+    TextArea* quan = area(form, "quan");
+    TextArea* linshi = area(form, "linshi");
+    // Before any command the keys work on quan: here on what the user typed.
+    quan->setFocus();
+    QTest::keyClicks(quan, u"abc"_s);
+    QTest::keyClick(quan, Qt::Key_Return);
+    QTest::keyClicks(quan, u"de"_s);
+    const QString typed = u"abc\r\nde"_s;
+    QCOMPARE(quan->content(), typed);
+    auto* tabs = child<QTabBar>(form, "TabStrip1");
+    tabs->setFocus();
+    QTest::keyClick(tabs, Qt::Key_Z, Qt::ControlModifier);
+    QCOMPARE(quan->content(), QString());
+    QTest::keyClick(tabs, Qt::Key_Y, Qt::ControlModifier);
+    QCOMPARE(quan->content(), typed);
+
+    // 去位长 writes quan and linshi: both come back, and both go forward again.
+    box(form, 2)->setText(u"3"_s);
+    QPushButton* command = button(form, 6);
+    command->setFocus();
+    click(form, 6);
+    QCoreApplication::processEvents();
+    QCOMPARE(QApplication::focusWidget(), command);
+    const QString kept = quan->content();
+    QCOMPARE(linshi->content(), u"abc\r\n\r\n"_s);
+    QTest::keyClick(command, Qt::Key_Z, Qt::ControlModifier);
+    QCOMPARE(quan->content(), typed);
+    QCOMPARE(linshi->content(), QString());
+    QTest::keyClick(command, Qt::Key_Z, Qt::ControlModifier | Qt::ShiftModifier);
+    QCOMPARE(quan->content(), kept);
+    QCOMPARE(linshi->content(), u"abc\r\n\r\n"_s);
+
+    // In a box the keys are the box's own.
+    LineBox* text2 = box(form, 2);
+    text2->setFocus();
+    QTest::keyClicks(text2, u"9"_s);
+    QTest::keyClick(text2, Qt::Key_Z, Qt::ControlModifier);
+    QCOMPARE(text2->text(), u"3"_s);
+    QCOMPARE(quan->content(), kept);
+}
+
+void TestForm1::cannotBeMaximised()
+{
+    Form1 form;
+    ConnectCommands(form);
+    QVERIFY(!form.windowFlags().testFlag(Qt::WindowMaximizeButtonHint));
+    form.showMaximized();
+    QVERIFY(QTest::qWaitForWindowExposed(&form));
+    QVERIFY(!form.isMaximized());
+    QCOMPARE(form.size(), QSize(534, 408));
+}
+
+void TestForm1::statusShowsBracketStarAsTyped()
+{
+    Form1 form;
+    form.show();
+    for (const QString& message : {u"去包含[*]完毕剩余：3行"_s, u"[*][*]"_s, u"[*[*]]"_s}) {
+        form.setStatus(message);
+        QCOMPARE(form.windowHandle()->title(), message);
+    }
 }
 
 QTEST_MAIN(TestForm1)
