@@ -29,6 +29,7 @@ void FetchCommand::run()
     const QString choice = m_form.option1()->isChecked() ? QStringLiteral("utf") : QStringLiteral("gbk");
     const QString address = StripLineBreaks(raw);
     const FetchRequest settings = FetchRequest().setCrawler(m_form.check2()->isChecked()).setLimits(m_limits);
+    m_form.setStatus(QStringLiteral("正在读取……"));
     // The fetch is our child: once the window is gone no answer reaches it.
     m_pending = FetchPage(address, choice, settings, this, [this](const PageText& page) { show(page); });
 }

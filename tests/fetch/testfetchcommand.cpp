@@ -55,6 +55,7 @@ private slots:
     void fetchShowsThePageOrTheReason();
     void crawlerHeadersFollowCheck2_data();
     void crawlerHeadersFollowCheck2();
+    void statusShowsReadingWhileTheServerWaits();
     void secondFetchAbandonsTheFirst();
     void closingTheWindowMidFetchIsSafe();
 
@@ -71,6 +72,7 @@ void TestFetchCommand::initTestCase()
     m_server.route("/big", answer(200, QByteArray(256 * 1024, 'x')));
     // Sooner than the idle time-out, so only an abandoned fetch misses it.
     m_server.route("/late", {head(200, {}, 5) + "first", 300});
+    m_server.route("/slow", {head(200, {}, 5) + "slow\n", 400});
 }
 
 void TestFetchCommand::fetchShowsThePageOrTheReason_data()
@@ -142,6 +144,19 @@ void TestFetchCommand::crawlerHeadersFollowCheck2()
             sent.append(line.trimmed());
     }
     QCOMPARE(sent, crawler ? headers : QList<QByteArray>());
+}
+
+void TestFetchCommand::statusShowsReadingWhileTheServerWaits()
+{
+    Window w;
+    const qsizetype before = m_server.requests().size();
+    w.fetch(m_server.url(QStringLiteral("/slow")));
+    // The server holds the request, and the title says a fetch is on its way.
+    QTRY_VERIFY(m_server.requests().size() > before);
+    QCOMPARE(w.form.windowTitle(), QStringLiteral("正在读取……"));
+    QCOMPARE(w.quan(), Keep);
+    QTRY_COMPARE(w.form.windowTitle(), QStringLiteral("读取完毕"));
+    QCOMPARE(w.quan(), QStringLiteral("slow\r\n"));
 }
 
 void TestFetchCommand::secondFetchAbandonsTheFirst()
