@@ -1,5 +1,6 @@
 #include "app/connect.h"
 
+#include "app/tooltips.h"
 #include "batch/batchjob.h"
 #include "commands/commands.h"
 #include "commands/fetchcommand.h"
@@ -15,6 +16,7 @@ void ConnectCommands(Form1& form)
     ConnectTransferCommands(form);
     ConnectFetchCommand(form);
     ConnectBatchJob(form);
+    ApplyTooltips(form);
 }
 
 } // namespace lumbrel

@@ -1,4 +1,5 @@
 #include "app/connect.h"
+#include "app/tooltips.h"
 #include "shell/form1.h"
 #include "tests/support/formfixture.h"
 
@@ -30,6 +31,7 @@ private slots:
     void copyMovesToTheClipboard();
     void storeAndRetrieveKeepEveryByteCounterAndCaption();
 
+    void everyControlExplainsItsRule();
     void undoKeysOnAButtonTakeTheLastCommandBack();
     void cannotBeMaximised();
     void statusShowsBracketStarAsTyped();
@@ -178,6 +180,38 @@ void TestForm1::storeAndRetrieveKeepEveryByteCounterAndCaption()
     QCOMPARE(linshi->content(), u"x"_s);
     click(form, 13);
     QCOMPARE(linshi->content(), u"x\r\n"_s);
+}
+
+void TestForm1::everyControlExplainsItsRule()
+{
+    Form1 form;
+    ConnectCommands(form);
+    for (const auto& [name, text] : Tooltips())
+        QVERIFY2(form.findChild<QWidget*>(name), qPrintable(name));
+    QStringList names{u"quan"_s, u"linshi"_s, u"list"_s, u"Check1"_s, u"Check2"_s, u"Option1"_s, u"Option2"_s};
+    for (int n = 1; n <= 26; ++n)
+        names << u"Command%1"_s.arg(n);
+    for (int n = 1; n <= 7; ++n)
+        names << u"Text%1"_s.arg(n);
+    const auto chinese = [](QChar c) { return c >= u'\u4E00' && c <= u'\u9FA5'; };
+    for (const QString& name : names) {
+        const QString tip = form.findChild<QWidget*>(name)->toolTip();
+        QVERIFY2(std::any_of(tip.begin(), tip.end(), chinese), qPrintable(name));
+    }
+    // The rules that surprised users are stated on every control they apply to.
+    const QList<std::pair<QString, QString>> rules{
+        {u"6 7 9 22 23"_s, u"倒序排列，每 2000 行后多一个空行"_s},
+        {u"1 3 4 18 19 20 21"_s, u"倒序排列"_s},
+        {u"10 11 15"_s, u"然后清空"_s},
+        {u"3 4 6 7 9"_s, u"移到临时区，替换其原内容"_s},
+        {u"1"_s, u"包含在前面保留的行中"_s},
+    };
+    for (const auto& [commands, rule] : rules) {
+        for (const QString& n : commands.split(u' '))
+            QVERIFY2(button(form, n.toInt())->toolTip().contains(rule), qPrintable(n + rule));
+    }
+    QVERIFY(child<QCheckBox>(form, "Check1")->toolTip().contains(u"运行时自动打勾；取消打勾即停止"_s));
+    QVERIFY(box(form, 2)->toolTip().contains(u"双击：把框里的内容换成它的字数"_s));
 }
 
 void TestForm1::undoKeysOnAButtonTakeTheLastCommandBack()
