@@ -1,4 +1,5 @@
 #include "app/connect.h"
+#include "app/translations.h"
 #include "shell/form1.h"
 
 #include <QApplication>
@@ -7,6 +8,7 @@ int main(int argc, char* argv[])
 {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Lumbrel"));
+    lumbrel::InstallChineseTranslations(app);
     lumbrel::Form1 window;
     lumbrel::ConnectCommands(window);
     window.show();

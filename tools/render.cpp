@@ -1,5 +1,6 @@
 // Renders the window offscreen to PNG files, one a tab page: lumbrel-render OUTDIR
 #include "app/connect.h"
+#include "app/translations.h"
 #include "shell/form1.h"
 
 #include <QApplication>
@@ -13,6 +14,7 @@ int main(int argc, char* argv[])
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
+    lumbrel::InstallChineseTranslations(app);
     const QString dir = argc > 1 ? QString::fromLocal8Bit(argv[1]) : QStringLiteral(".");
     QDir().mkpath(dir);
     lumbrel::Form1 form;

@@ -1,5 +1,6 @@
 #include "app/connect.h"
 #include "app/tooltips.h"
+#include "app/translations.h"
 #include "shell/form1.h"
 #include "tests/support/formfixture.h"
 
@@ -7,6 +8,7 @@
 #include <QClipboard>
 #include <QFrame>
 #include <QLabel>
+#include <QMenu>
 #include <QRadioButton>
 #include <QTabBar>
 #include <QTimer>
@@ -32,6 +34,7 @@ private slots:
     void storeAndRetrieveKeepEveryByteCounterAndCaption();
 
     void everyControlExplainsItsRule();
+    void menusAreChineseWhateverTheLocale();
     void undoKeysOnAButtonTakeTheLastCommandBack();
     void cannotBeMaximised();
     void statusShowsBracketStarAsTyped();
@@ -212,6 +215,25 @@ void TestForm1::everyControlExplainsItsRule()
     }
     QVERIFY(child<QCheckBox>(form, "Check1")->toolTip().contains(u"运行时自动打勾；取消打勾即停止"_s));
     QVERIFY(box(form, 2)->toolTip().contains(u"双击：把框里的内容换成它的字数"_s));
+}
+
+void TestForm1::menusAreChineseWhateverTheLocale()
+{
+    // The suite runs in the C locale.
+    QVERIFY(InstallChineseTranslations(*QCoreApplication::instance()));
+    Form1 form;
+    ConnectCommands(form);
+    const QStringList expected{
+        u"撤消(&U)"_s, u"重做(&R)"_s, u"剪切(&T)"_s, u"复制(&C)"_s, u"粘贴(&P)"_s, u"删除"_s, u"全选"_s};
+    for (QMenu* menu : {area(form, "quan")->createStandardContextMenu(), box(form, 2)->createStandardContextMenu()}) {
+        QStringList texts;
+        for (const QAction* action : menu->actions()) {
+            if (!action->isSeparator())
+                texts << action->text().section(u'\t', 0, 0);
+        }
+        QCOMPARE(texts, expected);
+        delete menu;
+    }
 }
 
 void TestForm1::undoKeysOnAButtonTakeTheLastCommandBack()
