@@ -8,6 +8,7 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QStyle>
 #include <QTabBar>
 #include <QTimer>
 
@@ -19,6 +20,10 @@ constexpr int ClientWidthTwips = 8010;
 constexpr int ClientHeightTwips = 6120;
 // The strip at the left of the pages where Command1, Command2 and Command25 stand.
 constexpr int LeftStripTwips = 1150;
+// The tab row: above the top of Command1 (470), below the top of the strip (80).
+constexpr int TabRowTwips = 360;
+// Captions are not shrunk below this size: past it they would be unreadable anyway.
+constexpr qreal SmallestPoints = 6.0;
 
 struct Placed
 {
@@ -39,6 +44,27 @@ template <typename W> W* place(W* widget, const QString& name, Placed where)
     widget->setGeometry(rectOf(where));
     return widget;
 }
+
+// The tab row: its tabs take the row's height, not the font's line height (which CJK fonts
+// make tall), so the row keeps its designed height whatever the font.
+class TabRow final : public QTabBar
+{
+public:
+    TabRow(int rowHeight, QWidget* parent)
+        : QTabBar(parent)
+        , m_rowHeight(rowHeight)
+    {
+    }
+
+protected:
+    QSize tabSizeHint(int index) const override
+    {
+        return {QTabBar::tabSizeHint(index).width(), m_rowHeight};
+    }
+
+private:
+    int m_rowHeight;
+};
 
 } // namespace
 
@@ -69,14 +95,16 @@ Form1::Form1(QWidget* parent)
         icon.addFile(QStringLiteral(":/icons/lumbrel-%1.png").arg(size), QSize(size, size));
     setWindowIcon(icon);
 
-    m_tabStrip = new QTabBar(this);
+    const QRect strip = rectOf({120, 80, 7815, 1600});
+    // The tab row keeps its designed height whatever the font, so the pages and the buttons
+    // beside them stay where they were placed; fitCaptions makes the captions fit the row.
+    const int rowHeight = px(TabRowTwips);
+    m_tabStrip = new TabRow(rowHeight, this);
     m_tabStrip->setObjectName(QStringLiteral("TabStrip1"));
     m_tabStrip->setDrawBase(true);
     m_tabStrip->setExpanding(false);
     for (const char16_t* caption : {u"文本基本处理", u"文本替换操作", u"关键词操作", u"模拟蜘蛛访问"})
         m_tabStrip->addTab(QString::fromUtf16(caption));
-    const QRect strip = rectOf({120, 80, 7815, 1600});
-    const int rowHeight = m_tabStrip->sizeHint().height();
     m_tabStrip->setGeometry(strip.left(), strip.top(), strip.width(), rowHeight);
     // The tab strip's client area: the box below its tab row.
     auto* client = new QFrame(this);
@@ -130,6 +158,8 @@ Form1::Form1(QWidget* parent)
     for (int n : {1, 2, 25})
         command(n)->raise();
 
+    fitCaptions();
+
     m_timer1 = new QTimer(this);
     m_timer1->setObjectName(QStringLiteral("Timer1"));
     m_timer1->setSingleShot(true);
@@ -154,6 +184,57 @@ Form1::Form1(QWidget* parent)
     for (TextArea* a : {m_quan, m_linshi, m_list})
         connect(a, &TextArea::written, this, [this, a] { noteWrite(a); });
     m_lastWritten = {m_quan};
+}
+
+void Form1::fitCaptions()
+{
+    // One step smaller; false at the smallest size.
+    const auto shrink = [](QFont& f) {
+        if (f.pointSizeF() > SmallestPoints)
+            f.setPointSizeF(f.pointSizeF() - 0.5);
+        else if (f.pointSizeF() <= 0 && f.pixelSize() > 8)
+            f.setPixelSize(f.pixelSize() - 1);
+        else
+            return false;
+        return true;
+    };
+    // The window's font, or the largest smaller one with which `text` fits in `room`. The ink
+    // of CJK glyphs lies well inside the line height of CJK fonts, so the ink decides.
+    const auto fitted = [this, &shrink](const QString& text, QSize room) {
+        QFont f = font();
+        do {
+            const QFontMetrics fm(f);
+            if (fm.horizontalAdvance(text) <= room.width() && fm.tightBoundingRect(text).height() <= room.height())
+                break;
+        } while (shrink(f));
+        return f;
+    };
+    for (QWidget* w : findChildren<QWidget*>()) {
+        const QSize size = w->size();
+        if (auto* b = qobject_cast<QPushButton*>(w)) {
+            // The store counter grows into the caption of Command12.
+            const QString text = b == command(12) ? QStringLiteral("存储99→") : b->text();
+            b->setFont(fitted(text, size - QSize(8, 4)));
+        } else if (auto* a = qobject_cast<QAbstractButton*>(w)) {
+            const int box = style()->pixelMetric(QStyle::PM_IndicatorWidth, nullptr, a) +
+                            style()->pixelMetric(QStyle::PM_CheckBoxLabelSpacing, nullptr, a);
+            a->setFont(fitted(a->text(), size - QSize(box + 2, 2)));
+        } else if (auto* l = qobject_cast<QLabel*>(w)) {
+            l->setFont(fitted(l->text(), size));
+        } else if (auto* e = qobject_cast<QLineEdit*>(w)) {
+            e->setFont(fitted(QStringLiteral("国"), {size.width(), size.height() - 4}));
+        }
+    }
+    // All four tabs stand left of Command15, their captions inside the row.
+    const int roomRight = command(15)->x() - m_tabStrip->x() - 2;
+    const int last = m_tabStrip->count() - 1;
+    QFont tabs = font();
+    do {
+        m_tabStrip->setFont(tabs);
+        const int ink = QFontMetrics(tabs).tightBoundingRect(m_tabStrip->tabText(0)).height();
+        if (m_tabStrip->tabRect(last).right() < roomRight && ink <= m_tabStrip->height() - 8)
+            break;
+    } while (shrink(tabs));
 }
 
 void Form1::noteWrite(TextArea* area)
@@ -232,7 +313,9 @@ void Form1::buildPages()
     m_list->setContent(QStringLiteral("list"));
     m_list->SendScintilla(QsciScintillaBase::SCI_SETVSCROLLBAR, 1L);
     m_list->raise();
-    m_check1 = place(new QCheckBox(QStringLiteral("停 止"), p3), QStringLiteral("Check1"), {1900, 280, 1095, 255});
+    // Check1, Label3 and Check2 end where the control to their right begins: their designed
+    // boxes reach into it, past the end of their captions.
+    m_check1 = place(new QCheckBox(QStringLiteral("停 止"), p3), QStringLiteral("Check1"), {1900, 280, 920, 255});
     button(24, u"开始", {1860, 670, 855, 375}, p3);
     button(26, u"←去空行", {2820, 220, 1095, 375}, p3);
     button(20, u"取左位数", {4080, 220, 855, 375}, p3);
@@ -243,9 +326,9 @@ void Form1::buildPages()
     button(19, u"留后", {5760, 670, 615, 375}, p3);
 
     QFrame* p4 = page(4);
-    m_labels[2] = place(new QLabel(QStringLiteral("网址："), p4), QStringLiteral("Label3"), {120, 280, 2295, 255});
+    m_labels[2] = place(new QLabel(QStringLiteral("网址："), p4), QStringLiteral("Label3"), {120, 280, 600, 255});
     textBox(7, u"Text7", {720, 240, 3615, 270}, p4);
-    m_check2 = place(new QCheckBox(QStringLiteral("模拟蜘蛛"), p4), QStringLiteral("Check2"), {4440, 240, 1215, 255});
+    m_check2 = place(new QCheckBox(QStringLiteral("模拟蜘蛛"), p4), QStringLiteral("Check2"), {4440, 240, 1080, 255});
     button(14, u"抓取", {5520, 240, 735, 255}, p4);
     m_option1 = place(new QRadioButton(QStringLiteral("utf-8"), p4), QStringLiteral("Option1"), {120, 600, 975, 255});
     m_option2 = place(new QRadioButton(QStringLiteral("gb2312"), p4), QStringLiteral("Option2"), {1320, 600, 975, 255});

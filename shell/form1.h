@@ -123,6 +123,8 @@ protected:
 
 private:
     void buildPages();
+    // Every caption at the window's font or, when that does not fit its designed box, smaller.
+    void fitCaptions();
     void noteWrite(TextArea* area);
     void addButton(int n, const char16_t* caption, const QRect& where, QWidget* parentWidget);
     void selectTab(int index);

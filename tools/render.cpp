@@ -1,13 +1,48 @@
-// Renders the window offscreen to PNG files, one a tab page: lumbrel-render OUTDIR
+// Renders the window offscreen to PNG files: one a tab page, one with a tooltip shown and one
+// with the working area's context menu open.
+//   lumbrel-render OUTDIR [FAMILY POINTS]
 #include "app/connect.h"
 #include "app/translations.h"
 #include "shell/form1.h"
 
 #include <QApplication>
 #include <QDir>
+#include <QMenu>
+#include <QPainter>
+#include <QPushButton>
 #include <QTabBar>
+#include <QToolTip>
 
 #include <cstdio>
+#include <memory>
+
+namespace {
+
+// The window with `popup` (a tooltip or a menu, a window of its own) painted where it stands,
+// on a canvas large enough for both.
+QPixmap withPopup(QWidget& form, QWidget& popup)
+{
+    const QRect popupRect(popup.pos() - form.mapToGlobal(QPoint(0, 0)), popup.size());
+    const QRect canvas = form.rect().united(popupRect);
+    const qreal ratio = form.devicePixelRatioF();
+    QPixmap shot(canvas.size() * ratio);
+    shot.setDevicePixelRatio(ratio);
+    shot.fill(QColor(0x5a, 0x6e, 0x82));
+    QPainter painter(&shot);
+    painter.drawPixmap(-canvas.topLeft(), form.grab());
+    painter.drawPixmap(popupRect.topLeft() - canvas.topLeft(), popup.grab());
+    return shot;
+}
+
+bool save(const QPixmap& shot, const QString& file)
+{
+    if (!shot.save(file))
+        return false;
+    std::printf("%s\n", qPrintable(file));
+    return true;
+}
+
+} // namespace
 
 int main(int argc, char* argv[])
 {
@@ -16,6 +51,8 @@ int main(int argc, char* argv[])
     QApplication app(argc, argv);
     lumbrel::InstallChineseTranslations(app);
     const QString dir = argc > 1 ? QString::fromLocal8Bit(argv[1]) : QStringLiteral(".");
+    if (argc > 3)
+        QApplication::setFont(QFont(QString::fromLocal8Bit(argv[2]), QString::fromLocal8Bit(argv[3]).toInt()));
     QDir().mkpath(dir);
     lumbrel::Form1 form;
     lumbrel::ConnectCommands(form);
@@ -25,10 +62,24 @@ int main(int argc, char* argv[])
     for (int tab = 0; tab < form.tabStrip()->count(); ++tab) {
         form.tabStrip()->setCurrentIndex(tab);
         QApplication::processEvents();
-        const QString file = QStringLiteral("%1/lumbrel-tab%2.png").arg(dir).arg(tab + 1);
-        if (!form.grab().save(file))
+        if (!save(form.grab(), QStringLiteral("%1/lumbrel-tab%2.png").arg(dir).arg(tab + 1)))
             return 1;
-        std::printf("%s\n", qPrintable(file));
     }
-    return 0;
+    form.tabStrip()->setCurrentIndex(0);
+
+    QPushButton* dedup = form.command(1);
+    QToolTip::showText(dedup->mapToGlobal(QPoint(dedup->width() / 2, dedup->height())), dedup->toolTip(), dedup);
+    QApplication::processEvents();
+    for (QWidget* w : QApplication::topLevelWidgets()) {
+        if (w->inherits("QTipLabel") && w->isVisible() &&
+            !save(withPopup(form, *w), QStringLiteral("%1/lumbrel-tooltip.png").arg(dir)))
+            return 1;
+    }
+    QToolTip::hideText();
+
+    form.quan()->setSelection(0, 0, 0, 4);
+    const std::unique_ptr<QMenu> menu(form.quan()->createStandardContextMenu());
+    menu->popup(form.quan()->mapToGlobal(QPoint(120, 30)));
+    QApplication::processEvents();
+    return save(withPopup(form, *menu), QStringLiteral("%1/lumbrel-menu.png").arg(dir)) ? 0 : 1;
 }
