@@ -16,6 +16,19 @@ struct BenchOp
     bool needsWidgets = false;
 };
 
+// The parameters of the commands that take a box, given by --keyword and --number. A command
+// keeps its own default when one is not given.
+struct BoxParams
+{
+    std::optional<QString> keyword;
+    std::optional<QString> number;
+};
+BoxParams& boxParams();
+
+// The keyword (or number) to type into a command's box: the one given, or `fallback`.
+QString keywordOr(const char16_t* fallback);
+QString numberOr(const char16_t* fallback);
+
 // Adds an operation to the registry; each ops_*.cpp registers its own at start-up.
 bool registerOp(BenchOp op);
 

@@ -1,7 +1,10 @@
-// lumbrel-bench [--runs N] [--window] [--op NAME]... FILE...
+// lumbrel-bench [--runs N] [--window] [--op NAME]... [--keyword TEXT] [--number N] FILE...
 // Runs each operation on each file in a child process of its own (so the peak memory is the
 // operation's) and prints: op=NAME lines=N mb=UTF8_MB seconds=MEDIAN peak_mb=PEAK
 // With --window the commands run through the real window, offscreen, click to message.
+// --keyword and --number fill the box of every command that takes a text or a number
+// (defaults: "手机" for contains, remove and replace, each other command its own; 10 for
+// shorter and longer, 2 for left and right).
 #include "bench/benchops.h"
 #include "lineops/linemodel.h"
 
@@ -124,6 +127,22 @@ int runOne(const BenchOp& op, const QString& path, int runs, int argc, char** ar
 }
 } // namespace
 
+BoxParams& boxParams()
+{
+    static BoxParams params;
+    return params;
+}
+
+QString keywordOr(const char16_t* fallback)
+{
+    return boxParams().keyword.value_or(QString::fromUtf16(fallback));
+}
+
+QString numberOr(const char16_t* fallback)
+{
+    return boxParams().number.value_or(QString::fromUtf16(fallback));
+}
+
 bool registerOp(BenchOp op)
 {
     const QString name = op.name;
@@ -147,6 +166,10 @@ int main(int argc, char** argv)
             ops.push_back(QString::fromLocal8Bit(argv[++i]));
         } else if (arg == QStringLiteral("--runs") && i + 1 < argc) {
             runs = std::max(1, std::atoi(argv[++i]));
+        } else if (arg == QStringLiteral("--keyword") && i + 1 < argc) {
+            boxParams().keyword = QString::fromLocal8Bit(argv[++i]);
+        } else if (arg == QStringLiteral("--number") && i + 1 < argc) {
+            boxParams().number = QString::fromLocal8Bit(argv[++i]);
         } else if (arg == QStringLiteral("--window")) {
             window = true;
         } else if (arg == QStringLiteral("--list")) {
@@ -158,7 +181,9 @@ int main(int argc, char** argv)
         }
     }
     if (files.empty()) {
-        std::fprintf(stderr, "usage: lumbrel-bench [--runs N] [--op NAME]... FILE...   (--list names the ops)\n");
+        std::fprintf(stderr,
+                     "usage: lumbrel-bench [--runs N] [--window] [--op NAME]... [--keyword TEXT] [--number N] FILE...\n"
+                     "       (--list names the ops)\n");
         return 2;
     }
     if (ops.empty()) {

@@ -4,7 +4,7 @@
 namespace lumbrel::bench {
 namespace {
 
-// The same parameters as the command-line peers: N = 10, keyword "手机".
+// By default the same parameters as the command-line peers: N = 10, keyword "手机".
 const bool registered = [] {
     registerOp({QStringLiteral("empty"), [](const QString& text) {
                     const LineOpResult r = RemoveEmptyLines(text);
@@ -20,17 +20,17 @@ const bool registered = [] {
                 }});
     registerOp({QStringLiteral("longer"), [](const QString& text) {
                     NullProgressMeter meter;
-                    const LineOpResult r = FilterByLength(text, u"10", LengthFilter::KeepShorter, meter);
+                    const LineOpResult r = FilterByLength(text, numberOr(u"10"), LengthFilter::KeepShorter, meter);
                     Q_UNUSED(r);
                 }});
     registerOp({QStringLiteral("shorter"), [](const QString& text) {
                     NullProgressMeter meter;
-                    const LineOpResult r = FilterByLength(text, u"10", LengthFilter::KeepLonger, meter);
+                    const LineOpResult r = FilterByLength(text, numberOr(u"10"), LengthFilter::KeepLonger, meter);
                     Q_UNUSED(r);
                 }});
     registerOp({QStringLiteral("contains"), [](const QString& text) {
                     NullProgressMeter meter;
-                    const LineOpResult r = RemoveContaining(text, u"手机", meter);
+                    const LineOpResult r = RemoveContaining(text, keywordOr(u"手机"), meter);
                     Q_UNUSED(r);
                 }});
     return true;

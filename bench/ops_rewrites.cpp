@@ -26,32 +26,33 @@ const bool registered = [] {
                     use(RndLine(text, random));
                 }});
     registerOp({QStringLiteral("html"), [](const QString& text) { use(StripHtmlTags(text)); }});
-    registerOp({QStringLiteral("replace"), [](const QString& text) { use(ReplaceText(text, u"手机", u"电话").text); }});
-    registerOp({QStringLiteral("split"), [](const QString& text) { use(BreakAtText(text, u",").text); }});
-    registerOp({QStringLiteral("remove"), [](const QString& text) { use(RemoveText(text, u"手机").text); }});
+    registerOp({QStringLiteral("replace"),
+                [](const QString& text) { use(ReplaceText(text, keywordOr(u"手机"), u"电话").text); }});
+    registerOp({QStringLiteral("split"), [](const QString& text) { use(BreakAtText(text, keywordOr(u",")).text); }});
+    registerOp({QStringLiteral("remove"), [](const QString& text) { use(RemoveText(text, keywordOr(u"手机")).text); }});
     registerOp({QStringLiteral("prefix"), [](const QString& text) {
                     NullProgressMeter meter;
-                    useBoxed(AddKeyword(text, u"PRE", KeywordSide::Front, meter));
+                    useBoxed(AddKeyword(text, keywordOr(u"PRE"), KeywordSide::Front, meter));
                 }});
     registerOp({QStringLiteral("suffix"), [](const QString& text) {
                     NullProgressMeter meter;
-                    useBoxed(AddKeyword(text, u"SUF", KeywordSide::Back, meter));
+                    useBoxed(AddKeyword(text, keywordOr(u"SUF"), KeywordSide::Back, meter));
                 }});
     registerOp({QStringLiteral("before"), [](const QString& text) {
                     NullProgressMeter meter;
-                    useBoxed(KeepPiece(text, u" ", MarkerPiece::Before, meter));
+                    useBoxed(KeepPiece(text, keywordOr(u" "), MarkerPiece::Before, meter));
                 }});
     registerOp({QStringLiteral("after"), [](const QString& text) {
                     NullProgressMeter meter;
-                    useBoxed(KeepPiece(text, u" ", MarkerPiece::After, meter));
+                    useBoxed(KeepPiece(text, keywordOr(u" "), MarkerPiece::After, meter));
                 }});
     registerOp({QStringLiteral("left"), [](const QString& text) {
                     NullProgressMeter meter;
-                    useBoxed(TakeChars(text, u"2", LineEnd::Left, meter));
+                    useBoxed(TakeChars(text, numberOr(u"2"), LineEnd::Left, meter));
                 }});
     registerOp({QStringLiteral("right"), [](const QString& text) {
                     NullProgressMeter meter;
-                    useBoxed(TakeChars(text, u"2", LineEnd::Right, meter));
+                    useBoxed(TakeChars(text, numberOr(u"2"), LineEnd::Right, meter));
                 }});
     return true;
 }();

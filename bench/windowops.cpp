@@ -22,9 +22,9 @@ struct WindowOp
     bool toLinshi = false; // the command reads linshi (the store)
 };
 
-void setBox(Form1& form, int n, const char16_t* text)
+void setBox(Form1& form, int n, const QString& text)
 {
-    form.textBox(n)->setText(QString::fromUtf16(text));
+    form.textBox(n)->setText(text);
 }
 
 const std::vector<WindowOp>& windowOps()
@@ -36,23 +36,23 @@ const std::vector<WindowOp>& windowOps()
         {"chinese", 3, {}},
         {"nochinese", 4, {}},
         {"html", 5, {}},
-        {"shorter", 6, [](Form1& f) { setBox(f, 2, u"10"); }},
-        {"longer", 7, [](Form1& f) { setBox(f, 2, u"10"); }},
-        {"contains", 9, [](Form1& f) { setBox(f, 2, u"手机"); }},
-        {"remove", 8, [](Form1& f) { setBox(f, 1, u"手机"); }},
+        {"shorter", 6, [](Form1& f) { setBox(f, 2, numberOr(u"10")); }},
+        {"longer", 7, [](Form1& f) { setBox(f, 2, numberOr(u"10")); }},
+        {"contains", 9, [](Form1& f) { setBox(f, 2, keywordOr(u"手机")); }},
+        {"remove", 8, [](Form1& f) { setBox(f, 1, keywordOr(u"手机")); }},
         {"replace",
          16,
          [](Form1& f) {
-             setBox(f, 1, u"手机");
-             setBox(f, 3, u"电话");
+             setBox(f, 1, keywordOr(u"手机"));
+             setBox(f, 3, QStringLiteral("电话"));
          }},
-        {"split", 17, [](Form1& f) { setBox(f, 3, u","); }},
-        {"prefix", 22, [](Form1& f) { setBox(f, 6, u"PRE"); }},
-        {"suffix", 23, [](Form1& f) { setBox(f, 6, u"SUF"); }},
-        {"before", 18, [](Form1& f) { setBox(f, 5, u" "); }},
-        {"after", 19, [](Form1& f) { setBox(f, 5, u" "); }},
-        {"left", 20, [](Form1& f) { setBox(f, 4, u"2"); }},
-        {"right", 21, [](Form1& f) { setBox(f, 4, u"2"); }},
+        {"split", 17, [](Form1& f) { setBox(f, 3, keywordOr(u",")); }},
+        {"prefix", 22, [](Form1& f) { setBox(f, 6, keywordOr(u"PRE")); }},
+        {"suffix", 23, [](Form1& f) { setBox(f, 6, keywordOr(u"SUF")); }},
+        {"before", 18, [](Form1& f) { setBox(f, 5, keywordOr(u" ")); }},
+        {"after", 19, [](Form1& f) { setBox(f, 5, keywordOr(u" ")); }},
+        {"left", 20, [](Form1& f) { setBox(f, 4, numberOr(u"2")); }},
+        {"right", 21, [](Form1& f) { setBox(f, 4, numberOr(u"2")); }},
         {"store", 12, {}, true},
     };
     return ops;
