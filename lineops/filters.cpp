@@ -1,6 +1,7 @@
 #include "lineops/filters.h"
 
 #include "lineops/number.h"
+#include "lineops/textsearch.h"
 
 #include <algorithm>
 
@@ -11,44 +12,14 @@ namespace {
 constexpr char16_t FirstChinese = 0x4E00;
 constexpr char16_t LastChinese = 0x9FA5;
 
-// Finds a keyword from a position on: a vectorised scan for its first code unit, then a
-// comparison of the rest. Keywords are short, so this beats a skip-table search.
-class KeywordFinder
-{
-public:
-    explicit KeywordFinder(QStringView keyword)
-        : m_first(keyword.front())
-        , m_rest(keyword.sliced(1))
-    {
-    }
-
-    // Position of the first occurrence at or after `from`, or -1.
-    qsizetype indexIn(QStringView text, qsizetype from) const
-    {
-        const qsizetype lastStart = text.size() - m_rest.size() - 1;
-        while (from <= lastStart) {
-            const qsizetype p = text.indexOf(m_first, from);
-            if (p < 0 || p > lastStart)
-                return -1;
-            if (text.sliced(p + 1, m_rest.size()) == m_rest)
-                return p;
-            from = p + 1;
-        }
-        return -1;
-    }
-
-private:
-    QChar m_first;
-    QStringView m_rest;
-};
-
 // Partitions the lines by `passes(contains)`, told for each line whether it contains
 // `keyword`. A keyword without CR or LF can never reach past its line, so one search through
 // the whole text serves every line; one holding CR or LF might match across a line break, so
-// each line is then searched on its own.
+// each line is then searched on its own. Either way O(text + keyword): the search moves
+// forward from hit to hit, a line shorter than the keyword costs O(1).
 template <typename Passes> LinePartition partitionByKeyword(QStringView text, QStringView keyword, Passes passes)
 {
-    const KeywordFinder finder(keyword);
+    const TextSearch finder(keyword);
     if (keyword.contains(u'\r') || keyword.contains(u'\n'))
         return PartitionLines(text, [&](QStringView line) { return passes(finder.indexIn(line, 0) >= 0); });
     const QChar* base = text.data();

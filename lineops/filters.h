@@ -40,7 +40,8 @@ LineOpResult FilterByLength(QStringView text, QStringView limit, LengthFilter mo
 // "去包含": removes every line that contains `keyword` (exact code units, case-sensitive).
 // Refuses an empty keyword, then a text of fewer than 4 lines. The kept lines are
 // grouped-front-joined into the text, the removed ones front-joined into the set-aside
-// text (empty when none). The meter steps per line.
+// text (empty when none). The meter steps per line. Linear in the text and the keyword for
+// any of them.
 LineOpResult RemoveContaining(QStringView text, QStringView keyword, ProgressMeter& meter);
 
 } // namespace lumbrel

@@ -1,12 +1,10 @@
 #include "lineops/linemodel.h"
 
-#include <QStringMatcher>
+#include "lineops/textsearch.h"
 
 #if defined(__SSE2__)
 #include <emmintrin.h>
 #endif
-
-#include <optional>
 
 namespace lumbrel {
 
@@ -29,46 +27,6 @@ inline char16_t* putCrLf(char16_t* out)
     out[1] = Lf;
     return out + 2;
 }
-
-// Finds a search text. A short one is found by its first unit, with the vectorised scan for
-// one character, and then compared in full, which costs at most ShortSearch units a position;
-// a long one goes to the skip-table matcher. Both are much faster than the matcher alone on
-// the one- and two-unit texts the replace commands mostly get.
-class SearchText
-{
-public:
-    static constexpr qsizetype ShortSearch = 16;
-
-    explicit SearchText(QStringView text)
-        : m_text(text)
-    {
-        if (text.size() > ShortSearch)
-            m_matcher.emplace(text, Qt::CaseSensitive);
-    }
-
-    // The first occurrence at or after `from`, or -1.
-    qsizetype indexIn(QStringView text, qsizetype from) const
-    {
-        if (m_matcher)
-            return m_matcher->indexIn(text, from);
-        const QChar first = m_text.front();
-        const QStringView rest = m_text.sliced(1);
-        const qsizetype last = text.size() - m_text.size();
-        while (from <= last) {
-            from = text.indexOf(first, from);
-            if (from < 0 || from > last)
-                return -1;
-            if (text.sliced(from + 1, rest.size()) == rest)
-                return from;
-            ++from;
-        }
-        return -1;
-    }
-
-private:
-    QStringView m_text;
-    std::optional<QStringMatcher> m_matcher;
-};
 
 // The LFs among s[from, n), or with `AfterCr` the LFs that close a CR LF (then from >= 1).
 template <bool AfterCr> qsizetype countLfs(const char16_t* s, qsizetype from, qsizetype n)
@@ -225,7 +183,8 @@ QString ReplaceAll(QStringView text, QStringView from, QStringView to)
 {
     if (from.isEmpty() || text.size() < from.size())
         return text.toString();
-    const SearchText search(from);
+    // O(text + from): each search starts behind the previous hit.
+    const TextSearch search(from);
     const qsizetype first = search.indexIn(text, 0);
     if (first < 0)
         return text.toString();

@@ -11,6 +11,7 @@
 namespace lumbrel {
 
 // The replace commands work on the whole text as one string: no lines, no meter, no refusal.
+// Each is one ReplaceAll, linear in the text and the search text for any of them.
 // Each gives back the cleaned parameters, which the window shows in their boxes.
 struct ReplaceResult
 {
@@ -62,7 +63,8 @@ enum class MarkerPiece
 // then refused for a text without CR LF. A line holding the marker is cut at its
 // non-overlapping occurrences and gives the piece before the first occurrence, or the piece
 // between the first and the second (or the end); other lines stay as they are. An empty
-// marker keeps every line whole. Front-joined; the meter steps once per line.
+// marker keeps every line whole. Front-joined; the meter steps once per line. Linear in the
+// text and the marker for any of them.
 BoxedOpResult KeepPiece(QStringView text, QStringView marker, MarkerPiece piece, ProgressMeter& meter);
 
 enum class LineEnd
