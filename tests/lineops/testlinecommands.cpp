@@ -4,6 +4,7 @@
 #include "lineops/number.h"
 #include "lineops/rewrites.h"
 #include "lineops/shuffle.h"
+#include "lineops/textsearch.h"
 #include "tests/support/testhelpers.h"
 
 #include <QRegularExpression>
@@ -121,6 +122,8 @@ private slots:
     void emptyLineRulesAgreeWithTheReplacePasses();
     void containsAgreesWithLineByLineSearch_data();
     void containsAgreesWithLineByLineSearch();
+    void textSearchAgreesWithPlainScan_data();
+    void textSearchAgreesWithPlainScan();
 };
 
 void TestLineCommands::dedup_data()
@@ -452,22 +455,33 @@ void TestLineCommands::containsAgreesWithLineByLineSearch_data()
 {
     QTest::addColumn<QString>("alphabet");
     QTest::addColumn<int>("keywordLength");
-    QTest::newRow("two-unit keywords, repeated letters") << u"aab"_s << 2;
-    QTest::newRow("Chinese keywords") << u"手机价格"_s << 2;
-    QTest::newRow("longer keywords over few letters") << u"ab"_s << 4;
-    QTest::newRow("lone CR and LF in lines and keywords") << u"a\rb\n"_s << 2;
+    QTest::addColumn<int>("lineLength");
+    QTest::newRow("two-unit keywords, repeated letters") << u"aab"_s << 2 << 8;
+    QTest::newRow("Chinese keywords") << u"手机价格"_s << 2 << 8;
+    QTest::newRow("longer keywords over few letters") << u"ab"_s << 4 << 8;
+    QTest::newRow("lone CR and LF in lines and keywords") << u"a\rb\n"_s << 2 << 8;
+    // Long runs of one letter make the search hand over from the first-unit scan.
+    QTest::newRow("runs of one letter, long keywords") << u"aaaaaaab"_s << 120 << 400;
+    QTest::newRow("runs and lone breaks, long keywords") << u"aaaaaa\r\n"_s << 60 << 300;
 }
 
 void TestLineCommands::containsAgreesWithLineByLineSearch()
 {
     QFETCH(QString, alphabet);
     QFETCH(int, keywordLength);
+    QFETCH(int, lineLength);
     QRandomGenerator rng(7);
     for (int round = 0; round < 200; ++round) {
         QStringList lines;
         for (int i = 4 + rng.bounded(30); i > 0; --i)
-            lines.append(randomText(rng, alphabet, rng.bounded(9)));
-        const QString keyword = randomText(rng, alphabet, 1 + rng.bounded(keywordLength));
+            lines.append(randomText(rng, alphabet, rng.bounded(lineLength + 1)));
+        QString keyword = randomText(rng, alphabet, 1 + rng.bounded(keywordLength));
+        const QString& source = lines[rng.bounded(static_cast<int>(lines.size()))];
+        if (round % 2 && !source.isEmpty()) {
+            // A piece of a line, found at least there.
+            const int from = rng.bounded(static_cast<int>(source.size()));
+            keyword = source.mid(from, 1 + rng.bounded(std::min<int>(keywordLength, source.size() - from)));
+        }
         const QString text = lines.join(CRLF);
         QStringList kept;
         QStringList removed;
@@ -478,6 +492,56 @@ void TestLineCommands::containsAgreesWithLineByLineSearch()
         QCOMPARE(r.text, literalGroupedJoin(kept));
         QCOMPARE(*r.setAside, literalFrontJoin(removed));
     }
+}
+
+void TestLineCommands::textSearchAgreesWithPlainScan_data()
+{
+    QTest::addColumn<QString>("alphabet");
+    QTest::addColumn<int>("keywordLength");
+    QTest::addColumn<int>("textLength");
+    QTest::addColumn<bool>("periodic"); // keyword and text repeat a short piece, a unit or two changed
+    QTest::newRow("two letters, short keywords") << u"ab"_s << 3 << 60 << false;
+    QTest::newRow("two letters, keywords past the first-unit scan") << u"ab"_s << 100 << 400 << false;
+    QTest::newRow("runs of one letter") << u"aaaaaaab"_s << 60 << 400 << false;
+    QTest::newRow("periodic keywords in near-periodic text") << u"abc"_s << 40 << 400 << true;
+    QTest::newRow("units sharing their low byte") << u"a\u0161b\u0162"_s << 30 << 300 << false;
+    QTest::newRow("NUL and surrogate halves") << u"\0a\xD83D\xDE00"_s << 30 << 300 << false;
+    QTest::newRow("keywords longer than the text") << u"ab"_s << 50 << 20 << false;
+}
+
+void TestLineCommands::textSearchAgreesWithPlainScan()
+{
+    QFETCH(QString, alphabet);
+    QFETCH(int, keywordLength);
+    QFETCH(int, textLength);
+    QFETCH(bool, periodic);
+    const auto changeSome = [&](QRandomGenerator& rng, QString s, int changes) {
+        for (; changes > 0 && !s.isEmpty(); --changes)
+            s[rng.bounded(static_cast<int>(s.size()))] = alphabet[rng.bounded(static_cast<int>(alphabet.size()))];
+        return s;
+    };
+    QRandomGenerator rng(15);
+    for (int round = 0; round < 300; ++round) {
+        const int m = 1 + rng.bounded(keywordLength);
+        const int n = rng.bounded(textLength + 1);
+        QString keyword = randomText(rng, alphabet, m);
+        QString text = randomText(rng, alphabet, n);
+        if (periodic) {
+            const QString piece = randomText(rng, alphabet, 1 + rng.bounded(3));
+            keyword = changeSome(rng, piece.repeated(m).left(m), rng.bounded(2));
+            text = changeSome(rng, piece.repeated(n).left(n), rng.bounded(3));
+        }
+        // The plain scan: every start, compared in full.
+        std::vector<qsizetype> next(text.size() + 2, -1);
+        for (qsizetype i = text.size() - keyword.size(); i >= 0; --i)
+            next[i] = QStringView(text).sliced(i).startsWith(keyword) ? i : next[i + 1];
+        const TextSearch search(keyword);
+        for (qsizetype from = 0; from <= text.size() + 1; ++from)
+            QCOMPARE(search.indexIn(text, from), next[from]);
+    }
+    // An empty keyword is found where the search starts, as long as that is in the text.
+    QCOMPARE(TextSearch(u"").indexIn(u"abc", 3), 3);
+    QCOMPARE(TextSearch(u"").indexIn(u"abc", 4), -1);
 }
 
 QTEST_APPLESS_MAIN(TestLineCommands)

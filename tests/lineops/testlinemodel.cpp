@@ -60,8 +60,8 @@ void TestLineModel::replaceAllAgreesWithPlainScan()
 {
     QCOMPARE(ReplaceAll(u"abc", {}, u"x"), u"abc"_s);
     QCOMPARE(ReplaceAll(u"ABC abc", u"abc", u"_"), u"ABC _"_s);
-    // Both ways of finding the search text (by its first unit, and by the skip-table matcher
-    // for long ones) against the plain left-to-right scan.
+    // Short and long search texts (the long ones mostly found by the two-way search) against
+    // the plain left-to-right scan.
     const auto plain = [](const QString& text, const QString& from, const QString& to) {
         QString out;
         for (qsizetype i = 0; i < text.size();) {
