@@ -44,6 +44,10 @@ struct WindowRun
 };
 WindowRun runWindowOp(const QString& name, const QString& path, int runs);
 
+// `--op fetch-gaps`: the window's longest stall while a fetch meets each hostile server. It
+// needs no file and prints one line per server.
+int runFetchGaps(int argc, char** argv);
+
 // The whole file, or nothing (with a message) when it cannot be read.
 std::optional<QByteArray> readFile(const QString& path);
 

@@ -1,4 +1,5 @@
 // lumbrel-bench [--runs N] [--window] [--op NAME]... [--keyword TEXT] [--number N] FILE...
+// lumbrel-bench --op fetch-gaps   (no file: the window's stalls during hostile fetches)
 // Runs each operation on each file in a child process of its own (so the peak memory is the
 // operation's) and prints: op=NAME lines=N mb=UTF8_MB seconds=MEDIAN peak_mb=PEAK
 // With --window the commands run through the real window, offscreen, click to message.
@@ -180,6 +181,8 @@ int main(int argc, char** argv)
             files.push_back(arg);
         }
     }
+    if (ops.size() == 1 && ops.front() == QStringLiteral("fetch-gaps"))
+        return runFetchGaps(argc, argv);
     if (files.empty()) {
         std::fprintf(stderr,
                      "usage: lumbrel-bench [--runs N] [--window] [--op NAME]... [--keyword TEXT] [--number N] FILE...\n"

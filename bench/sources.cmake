@@ -2,6 +2,7 @@
 target_sources(lumbrel-bench PRIVATE
     ops_rewrites.cpp
     ops_fetch.cpp
+    fetchgaps.cpp
     ops_batch.cpp
     ops_filters.cpp
 )
