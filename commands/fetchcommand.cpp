@@ -18,14 +18,15 @@ FetchCommand::FetchCommand(Form1& form)
 
 void FetchCommand::run()
 {
-    // The latest click is what the user wants: an older page must not land over it.
-    if (m_pending)
-        m_pending->abandon();
     const QString raw = m_form.textBox(7)->text();
     if (!raw.contains(u"http")) {
+        // A refused address starts nothing, so the page still waited for may come.
         m_form.setStatus(QStringLiteral("请输入正确的网址"));
         return;
     }
+    // The latest fetch is what the user wants: an older page must not land over it.
+    if (m_pending)
+        m_pending->abandon();
     const QString choice = m_form.option1()->isChecked() ? QStringLiteral("utf") : QStringLiteral("gbk");
     const QString address = StripLineBreaks(raw);
     const FetchRequest settings = FetchRequest().setCrawler(m_form.check2()->isChecked()).setLimits(m_limits);

@@ -10,8 +10,8 @@ namespace lumbrel {
 class Form1;
 
 // "抓取" (Command14): fetches the page at Text7 into quan. The wait is event-driven, so the
-// window stays responsive; a new click abandons the fetch still waiting. quan changes only
-// when a page arrives; a failure names its reason on the status line.
+// window stays responsive; a new fetch abandons the one still waiting (a refused address is
+// none). quan changes only when a page arrives; a failure names its reason on the status line.
 class FetchCommand final : public QObject
 {
     Q_OBJECT

@@ -57,6 +57,7 @@ private slots:
     void crawlerHeadersFollowCheck2();
     void statusShowsReadingWhileTheServerWaits();
     void secondFetchAbandonsTheFirst();
+    void refusedAddressLeavesTheWaitingFetch();
     void closingTheWindowMidFetchIsSafe();
 
 private:
@@ -168,6 +169,17 @@ void TestFetchCommand::secondFetchAbandonsTheFirst()
     // Long enough for the first page to have arrived, had it still been waited for.
     QTest::qWait(1000);
     QCOMPARE(w.quan(), Lines);
+}
+
+void TestFetchCommand::refusedAddressLeavesTheWaitingFetch()
+{
+    Window w;
+    w.fetch(m_server.url(QStringLiteral("/late")));
+    w.fetch(QStringLiteral("Text7"));
+    QCOMPARE(w.form.windowTitle(), QStringLiteral("请输入正确的网址"));
+    // Only a fetch that starts replaces the one waiting.
+    QTRY_COMPARE(w.form.windowTitle(), QStringLiteral("读取完毕"));
+    QCOMPARE(w.quan(), QStringLiteral("first"));
 }
 
 void TestFetchCommand::closingTheWindowMidFetchIsSafe()
