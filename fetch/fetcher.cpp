@@ -105,12 +105,20 @@ void PageFetch::start()
             Qt::QueuedConnection);
         return;
     }
-    QNetworkRequest request(m_request.url);
+    // A manager of its own: no cookies, cache or connections shared between fetches.
+    m_manager = new QNetworkAccessManager(this);
+    send(m_request.url);
+    // One limit for all the hops together.
+    m_limitTimer.start(m_request.limits.timeLimit);
+}
+
+void PageFetch::send(const QUrl& url)
+{
+    QNetworkRequest request(url);
     request.setTransferTimeout(static_cast<int>(m_request.limits.transferTimeout.count()));
-    // Qt follows http and https hops only and refuses a step down from https to http; our own
-    // check in onRedirected stands guard should that ever change.
-    request.setAttribute(QNetworkRequest::RedirectPolicyAttribute, QNetworkRequest::NoLessSafeRedirectPolicy);
-    request.setMaximumRedirectsAllowed(m_request.limits.maxRedirects);
+    // Redirects are ours to follow (onReplyFinished): Qt's own policies refuse an https page
+    // that leads to http, which a browser follows.
+    request.setAttribute(QNetworkRequest::RedirectPolicyAttribute, QNetworkRequest::ManualRedirectPolicy);
     // The codings BodyInflater reads. Asked for by us, they reach us still compressed: Qt's own
     // inflating would pass a stream that ends too soon as a whole page.
     request.setRawHeader("Accept-Encoding", "gzip, deflate");
@@ -119,8 +127,6 @@ void PageFetch::start()
         request.setRawHeader("User-Agent", CrawlerUserAgent);
         request.setRawHeader("Content-Type", "application/x-www-form-urlencoded");
     }
-    // A manager of its own: no cookies, cache or connections shared between fetches.
-    m_manager = new QNetworkAccessManager(this);
     m_reply = m_manager->get(request);
     // Qt reads on its own thread and tells us only once it has caught up: a server faster
     // than our event loop would fill memory past the size cap before we ever see a byte.
@@ -128,9 +134,7 @@ void PageFetch::start()
     m_reply->setReadBufferSize(ReadAhead);
     connect(m_reply, &QNetworkReply::readyRead, this, &PageFetch::onReadyRead);
     connect(m_reply, &QNetworkReply::downloadProgress, this, &PageFetch::onProgress);
-    connect(m_reply, &QNetworkReply::redirected, this, &PageFetch::onRedirected);
     connect(m_reply, &QNetworkReply::finished, this, &PageFetch::onReplyFinished);
-    m_limitTimer.start(m_request.limits.timeLimit);
 }
 
 void PageFetch::onReadyRead()
@@ -159,12 +163,6 @@ void PageFetch::onProgress(qint64 received, qint64 total)
         stop(FetchError::TooLarge);
 }
 
-void PageFetch::onRedirected(const QUrl& url)
-{
-    if (!IsFetchableUrl(url))
-        stop(FetchError::UnsupportedAddress);
-}
-
 void PageFetch::stop(FetchError why)
 {
     if (m_done || !m_reply)
@@ -178,7 +176,6 @@ void PageFetch::onReplyFinished()
 {
     if (m_done)
         return;
-    m_limitTimer.stop();
     FetchResult result;
     const QVariant status = m_reply->attribute(QNetworkRequest::HttpStatusCodeAttribute);
     result.httpStatus = status.isValid() ? status.toInt() : 0;
@@ -188,6 +185,9 @@ void PageFetch::onReplyFinished()
         if (m_body.size() > m_request.limits.sizeCap)
             m_stopReason = FetchError::TooLarge;
     }
+    if (m_stopReason == FetchError::None && error == QNetworkReply::NoError && followRedirect(result.httpStatus))
+        return;
+    m_limitTimer.stop();
     if (m_stopReason != FetchError::None) {
         result.error = m_stopReason;
     } else if (error == QNetworkReply::NoError && result.httpStatus == 200 && m_inflater && !m_inflater->complete()) {
@@ -209,6 +209,23 @@ void PageFetch::onReplyFinished()
     }
     m_body.clear();
     finish(std::move(result));
+}
+
+bool PageFetch::followRedirect(int status)
+{
+    if (!QList<int>{301, 302, 303, 307, 308}.contains(status) || !m_reply->hasRawHeader("Location"))
+        return false;
+    const QUrl next = m_reply->url().resolved(QUrl::fromEncoded(m_reply->rawHeader("Location")));
+    // Each hop is checked as the first address was; a loop ends on the last redirect's status.
+    if (!IsFetchableUrl(next))
+        m_stopReason = FetchError::UnsupportedAddress;
+    else if (++m_redirects > m_request.limits.maxRedirects)
+        return false;
+    if (m_stopReason != FetchError::None)
+        return false;
+    releaseReply();
+    send(next);
+    return true;
 }
 
 void PageFetch::finish(FetchResult result)
@@ -233,6 +250,11 @@ void PageFetch::abandon()
 void PageFetch::dropReply()
 {
     m_limitTimer.stop();
+    releaseReply();
+}
+
+void PageFetch::releaseReply()
+{
     if (!m_reply)
         return;
     QNetworkReply* reply = m_reply;

@@ -124,11 +124,15 @@ private:
     // the compressed stream is broken.
     bool take(const QByteArray& bytes);
     void onProgress(qint64 received, qint64 total);
-    void onRedirected(const QUrl& url);
+    void send(const QUrl& url);
     void onReplyFinished();
+    // Sends the request on to the next hop of a redirect; false when the answer is no
+    // redirect or the hop is not to be taken (the reason is set for an address refused).
+    bool followRedirect(int status);
     void stop(FetchError why);
     void finish(FetchResult result);
     void dropReply();
+    void releaseReply();
 
     FetchRequest m_request;
     QNetworkAccessManager* m_manager = nullptr;
@@ -137,6 +141,7 @@ private:
     QByteArray m_body;
     std::unique_ptr<BodyInflater> m_inflater;
     FetchError m_stopReason = FetchError::None;
+    int m_redirects = 0;
     bool m_done = false;
 };
 

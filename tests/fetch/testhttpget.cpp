@@ -51,8 +51,11 @@ class TestHttpGet final : public QObject
     Q_OBJECT
 
 private slots:
+    void initTestCase();
     void pageArrives_data();
     void pageArrives();
+    void redirectMayChangeTheScheme_data();
+    void redirectMayChangeTheScheme();
     void failureGivesNoBytes_data();
     void failureGivesNoBytes();
     void redirectLoopStopsAtTheLimit();
@@ -62,7 +65,13 @@ private:
     std::optional<FetchResult> get(const QUrl& url, const FetchLimits& limits = Limits);
 
     LoopbackHttpServer m_server;
+    LoopbackHttpServer m_tls{Scheme::Https};
 };
+
+void TestHttpGet::initTestCase()
+{
+    TrustLoopbackCertificate();
+}
 
 std::optional<FetchResult> TestHttpGet::get(const QUrl& url, const FetchLimits& limits)
 {
@@ -102,6 +111,32 @@ void TestHttpGet::pageArrives()
     QVERIFY(result);
     QVERIFY2(result->ok(), qPrintable(result->failureReason()));
     QCOMPARE(result->body, body);
+}
+
+void TestHttpGet::redirectMayChangeTheScheme_data()
+{
+    QTest::addColumn<QString>("start");
+    const auto plain = [this](const char* path) { return m_server.url(QString::fromLatin1(path)).toLatin1(); };
+    const auto tls = [this](const char* path) { return m_tls.url(QString::fromLatin1(path)).toLatin1(); };
+    m_server.route("/page", answer(200, Page));
+    m_tls.route("/page", answer(200, Page));
+    m_server.route("/up", redirect(tls("/page")));
+    m_tls.route("/down", redirect(plain("/page")));
+    m_tls.route("/down-up", redirect(plain("/up")));
+    QTest::newRow("https page") << m_tls.url(QStringLiteral("/page"));
+    QTest::newRow("http to https") << m_server.url(QStringLiteral("/up"));
+    // A browser follows it too; each hop is still only http or https.
+    QTest::newRow("https to http") << m_tls.url(QStringLiteral("/down"));
+    QTest::newRow("https to http to https") << m_tls.url(QStringLiteral("/down-up"));
+}
+
+void TestHttpGet::redirectMayChangeTheScheme()
+{
+    QFETCH(QString, start);
+    const auto result = get(start);
+    QVERIFY(result);
+    QVERIFY2(result->ok(), qPrintable(result->failureReason()));
+    QCOMPARE(result->body, Page);
 }
 
 void TestHttpGet::failureGivesNoBytes_data()
