@@ -3,18 +3,15 @@
 #include "fetch/decode.h"
 #include "fetch/inflate.h"
 
+#include <QCoreApplication>
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
 #include <QNetworkRequest>
+#include <QTimer>
+
+#include <memory>
 
 namespace lumbrel {
-
-namespace {
-
-// Body bytes Qt may hold for us beyond what we have read.
-constexpr qint64 ReadAhead = 1024 * 1024;
-
-} // namespace
 
 FetchRequest& FetchRequest::setUrl(const QUrl& value)
 {
@@ -79,40 +76,81 @@ bool IsFetchableUrl(const QUrl& url)
     return url.isValid() && web && !url.host().isEmpty();
 }
 
-PageFetch::PageFetch(FetchRequest request, QObject* parent)
-    : QObject(parent)
-    , m_request(std::move(request))
-{
-    m_limitTimer.setSingleShot(true);
-    connect(&m_limitTimer, &QTimer::timeout, this, [this] { stop(FetchError::Timeout); });
-    start();
-}
+namespace {
 
-PageFetch::~PageFetch()
-{
-    dropReply();
-}
+// Body bytes Qt may hold for us beyond what we have read.
+constexpr qint64 ReadAhead = 1024 * 1024;
 
-void PageFetch::start()
+} // namespace
+
+// The network side of one fetch, living on its RetrievalThread: it sends the request when the
+// thread starts and reports the outcome once, by `retrieved`. Deleted on that thread when its
+// event loop ends; a reply still running then is aborted.
+class FetchWorker final : public QObject
 {
-    if (!IsFetchableUrl(m_request.url)) {
-        // Reported from the event loop like every other outcome, never from inside the call.
-        QMetaObject::invokeMethod(
-            this,
-            [this] {
-                finish({FetchError::UnsupportedAddress, 0, {}, {}});
-            },
-            Qt::QueuedConnection);
-        return;
+    Q_OBJECT
+
+public:
+    explicit FetchWorker(FetchRequest request)
+        : m_request(std::move(request))
+        , m_limitTimer(new QTimer(this))
+    {
+        m_limitTimer->setSingleShot(true);
+        connect(m_limitTimer, &QTimer::timeout, this, [this] { stop(FetchError::Timeout); });
     }
+    ~FetchWorker() override
+    {
+        // Silently: nobody waits for this outcome. The manager, our child, deletes the reply.
+        if (m_reply) {
+            m_reply->disconnect(this);
+            m_reply->abort();
+        }
+    }
+
+    void start();
+
+signals:
+    void retrieved(const lumbrel::FetchResult& result);
+
+private:
+    void send(const QUrl& url);
+    void onReadyRead();
+    // Keeps the body bytes of a 200 answer, inflated; drops those of any other. False when
+    // the compressed stream is broken.
+    bool take(const QByteArray& bytes);
+    void onProgress(qint64 received, qint64 total);
+    void onReplyFinished();
+    // Sends the request on to the next hop of a redirect; false when the answer is no
+    // redirect or the hop is not to be taken (the reason is set for an address refused).
+    bool followRedirect(int status);
+    void stop(FetchError why);
+    void finish(FetchResult result);
+    void dropReply();
+    void releaseReply();
+
+    FetchRequest m_request;
+    QNetworkAccessManager* m_manager = nullptr;
+    QNetworkReply* m_reply = nullptr;
+    QTimer* m_limitTimer;
+    QByteArray m_body;
+    std::unique_ptr<BodyInflater> m_inflater;
+    FetchError m_stopReason = FetchError::None;
+    int m_redirects = 0;
+    bool m_done = false;
+};
+
+void FetchWorker::start()
+{
+    if (!IsFetchableUrl(m_request.url))
+        return finish({FetchError::UnsupportedAddress, 0, {}, {}});
     // A manager of its own: no cookies, cache or connections shared between fetches.
     m_manager = new QNetworkAccessManager(this);
     send(m_request.url);
     // One limit for all the hops together.
-    m_limitTimer.start(m_request.limits.timeLimit);
+    m_limitTimer->start(m_request.limits.timeLimit);
 }
 
-void PageFetch::send(const QUrl& url)
+void FetchWorker::send(const QUrl& url)
 {
     QNetworkRequest request(url);
     request.setTransferTimeout(static_cast<int>(m_request.limits.transferTimeout.count()));
@@ -132,12 +170,12 @@ void PageFetch::send(const QUrl& url)
     // than our event loop would fill memory past the size cap before we ever see a byte.
     // With a bounded read buffer, Qt stops reading until we have taken what it holds.
     m_reply->setReadBufferSize(ReadAhead);
-    connect(m_reply, &QNetworkReply::readyRead, this, &PageFetch::onReadyRead);
-    connect(m_reply, &QNetworkReply::downloadProgress, this, &PageFetch::onProgress);
-    connect(m_reply, &QNetworkReply::finished, this, &PageFetch::onReplyFinished);
+    connect(m_reply, &QNetworkReply::readyRead, this, &FetchWorker::onReadyRead);
+    connect(m_reply, &QNetworkReply::downloadProgress, this, &FetchWorker::onProgress);
+    connect(m_reply, &QNetworkReply::finished, this, &FetchWorker::onReplyFinished);
 }
 
-void PageFetch::onReadyRead()
+void FetchWorker::onReadyRead()
 {
     if (!take(m_reply->readAll()))
         stop(FetchError::Unreachable); // the page cannot be read; no point taking more of it
@@ -145,7 +183,7 @@ void PageFetch::onReadyRead()
         stop(FetchError::TooLarge);
 }
 
-bool PageFetch::take(const QByteArray& bytes)
+bool FetchWorker::take(const QByteArray& bytes)
 {
     if (bytes.isEmpty() || m_reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt() != 200)
         return true;
@@ -156,14 +194,14 @@ bool PageFetch::take(const QByteArray& bytes)
     return m_inflater->feed(bytes, m_body, m_request.limits.sizeCap);
 }
 
-void PageFetch::onProgress(qint64 received, qint64 total)
+void FetchWorker::onProgress(qint64 received, qint64 total)
 {
     // `total` is the announced length: a page announced too large is not waited for.
     if (received > m_request.limits.sizeCap || total > m_request.limits.sizeCap)
         stop(FetchError::TooLarge);
 }
 
-void PageFetch::stop(FetchError why)
+void FetchWorker::stop(FetchError why)
 {
     if (m_done || !m_reply)
         return;
@@ -172,7 +210,7 @@ void PageFetch::stop(FetchError why)
     m_reply->abort(); // emits finished at once
 }
 
-void PageFetch::onReplyFinished()
+void FetchWorker::onReplyFinished()
 {
     if (m_done)
         return;
@@ -187,7 +225,7 @@ void PageFetch::onReplyFinished()
     }
     if (m_stopReason == FetchError::None && error == QNetworkReply::NoError && followRedirect(result.httpStatus))
         return;
-    m_limitTimer.stop();
+    m_limitTimer->stop();
     if (m_stopReason != FetchError::None) {
         result.error = m_stopReason;
     } else if (error == QNetworkReply::NoError && result.httpStatus == 200 && m_inflater && !m_inflater->complete()) {
@@ -211,7 +249,7 @@ void PageFetch::onReplyFinished()
     finish(std::move(result));
 }
 
-bool PageFetch::followRedirect(int status)
+bool FetchWorker::followRedirect(int status)
 {
     if (!QList<int>{301, 302, 303, 307, 308}.contains(status) || !m_reply->hasRawHeader("Location"))
         return false;
@@ -228,32 +266,24 @@ bool PageFetch::followRedirect(int status)
     return true;
 }
 
-void PageFetch::finish(FetchResult result)
+void FetchWorker::finish(FetchResult result)
 {
     if (m_done)
         return;
     m_done = true;
     dropReply();
-    emit finished(result);
-    deleteLater();
+    emit retrieved(result);
+    // The worker, its manager and what is left of the reply go as the thread ends.
+    thread()->quit();
 }
 
-void PageFetch::abandon()
+void FetchWorker::dropReply()
 {
-    if (m_done)
-        return;
-    m_done = true;
-    dropReply();
-    deleteLater();
-}
-
-void PageFetch::dropReply()
-{
-    m_limitTimer.stop();
+    m_limitTimer->stop();
     releaseReply();
 }
 
-void PageFetch::releaseReply()
+void FetchWorker::releaseReply()
 {
     if (!m_reply)
         return;
@@ -263,6 +293,105 @@ void PageFetch::releaseReply()
     if (!reply->isFinished())
         reply->abort();
     reply->deleteLater();
+}
+
+namespace {
+
+// The retrieval threads are children of the application, so they are joined before it goes;
+// the objects named so are the ones ours.
+const QString RetrievalThreadName = QStringLiteral("lumbrel fetch");
+
+// One fetch's thread, with its worker. It ends once the worker is done or the handle lets go,
+// and deletes itself then; one still running when the application goes is waited for.
+class RetrievalThread final : public QThread
+{
+public:
+    explicit RetrievalThread(FetchRequest request)
+        : QThread(QCoreApplication::instance())
+        , m_worker(new FetchWorker(std::move(request)))
+    {
+        setObjectName(RetrievalThreadName);
+        m_worker->moveToThread(this);
+        connect(this, &QThread::finished, this, &QObject::deleteLater);
+        // Post routines run first in the application's destructor, while it is whole.
+        static QCoreApplication* joinedFor = nullptr;
+        if (joinedFor != QCoreApplication::instance()) {
+            joinedFor = QCoreApplication::instance();
+            qAddPostRoutine(joinAll);
+        }
+    }
+    ~RetrievalThread() override
+    {
+        quit();
+        wait();
+    }
+    FetchWorker* worker() const
+    {
+        return m_worker;
+    }
+
+protected:
+    void run() override
+    {
+        m_worker->start();
+        exec();
+        // Here, not after `finished`: tearing down the manager may take Qt up to 5 s, and the
+        // application's thread deletes us, waiting, once `finished` is out.
+        delete m_worker;
+    }
+
+private:
+    static void joinAll()
+    {
+        const auto threads =
+            QCoreApplication::instance()->findChildren<QThread*>(RetrievalThreadName, Qt::FindDirectChildrenOnly);
+        for (QThread* thread : threads)
+            delete thread;
+    }
+
+    FetchWorker* m_worker;
+};
+
+} // namespace
+
+PageFetch::PageFetch(FetchRequest request, QObject* parent)
+    : QObject(parent)
+{
+    auto* thread = new RetrievalThread(std::move(request));
+    connect(thread->worker(), &FetchWorker::retrieved, this, &PageFetch::onRetrieved, Qt::QueuedConnection);
+    m_thread = thread;
+    thread->start();
+}
+
+PageFetch::~PageFetch()
+{
+    // The worker aborts its reply as its thread ends; nothing here waits for that.
+    if (m_thread)
+        m_thread->quit();
+}
+
+QThread* PageFetch::retrievalThread() const
+{
+    return m_thread;
+}
+
+void PageFetch::abandon()
+{
+    if (m_done)
+        return;
+    m_done = true;
+    if (m_thread)
+        m_thread->quit();
+    deleteLater();
+}
+
+void PageFetch::onRetrieved(const FetchResult& result)
+{
+    if (m_done)
+        return;
+    m_done = true;
+    emit finished(result);
+    deleteLater();
 }
 
 PageFetch* HttpGetBytes(const FetchRequest& request, QObject* context, std::function<void(const FetchResult&)> done)
@@ -293,3 +422,5 @@ PageFetch* FetchPage(const QString& address,
 }
 
 } // namespace lumbrel
+
+#include "fetcher.moc"

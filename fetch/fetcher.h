@@ -2,20 +2,15 @@
 
 #include <QByteArray>
 #include <QObject>
+#include <QPointer>
 #include <QString>
-#include <QTimer>
+#include <QThread>
 #include <QUrl>
 
 #include <chrono>
 #include <functional>
-#include <memory>
-
-class QNetworkAccessManager;
-class QNetworkReply;
 
 namespace lumbrel {
-
-class BodyInflater;
 
 // The User-Agent of crawler mode: no spaces, "+" stands where a space would be.
 inline constexpr char CrawlerUserAgent[] =
@@ -100,48 +95,35 @@ struct PageText
     }
 };
 
-// One GET in flight. It sends the request on construction and emits `finished` once, from
-// the event loop, unless it is abandoned or destroyed first; then it deletes itself later.
-// A body arrives only with status 200; redirects are followed up to the limit.
+// One GET in flight: the handle to it, on the caller's thread. The request runs on a thread
+// of its own (retrievalThread), so no server can stall the caller's event loop; the outcome
+// comes back by a queued signal. `finished` is emitted once, from the event loop, unless the
+// fetch is abandoned or destroyed first; then the handle deletes itself later. A body
+// arrives only with status 200; redirects are followed up to the limit.
+// Start fetches on the application's thread: the retrieval threads are joined when the
+// application object goes.
 class PageFetch final : public QObject
 {
     Q_OBJECT
 
 public:
     explicit PageFetch(FetchRequest request, QObject* parent = nullptr);
+    // Stops the retrieval without waiting for it.
     ~PageFetch() override;
 
     // Stops the request; `finished` is not emitted.
     void abandon();
 
+    // The thread the network work runs on, until it has ended and been deleted.
+    QThread* retrievalThread() const;
+
 signals:
     void finished(const lumbrel::FetchResult& result);
 
 private:
-    void start();
-    void onReadyRead();
-    // Keeps the body bytes of a 200 answer, inflated; drops those of any other. False when
-    // the compressed stream is broken.
-    bool take(const QByteArray& bytes);
-    void onProgress(qint64 received, qint64 total);
-    void send(const QUrl& url);
-    void onReplyFinished();
-    // Sends the request on to the next hop of a redirect; false when the answer is no
-    // redirect or the hop is not to be taken (the reason is set for an address refused).
-    bool followRedirect(int status);
-    void stop(FetchError why);
-    void finish(FetchResult result);
-    void dropReply();
-    void releaseReply();
+    void onRetrieved(const lumbrel::FetchResult& result);
 
-    FetchRequest m_request;
-    QNetworkAccessManager* m_manager = nullptr;
-    QNetworkReply* m_reply = nullptr;
-    QTimer m_limitTimer;
-    QByteArray m_body;
-    std::unique_ptr<BodyInflater> m_inflater;
-    FetchError m_stopReason = FetchError::None;
-    int m_redirects = 0;
+    QPointer<QThread> m_thread;
     bool m_done = false;
 };
 
