@@ -237,8 +237,7 @@ void FetchWorker::onReplyFinished()
     } else if (error == QNetworkReply::OperationCanceledError || error == QNetworkReply::TimeoutError) {
         // We abort only with a reason set, so a cancel without one is the transfer time-out.
         result.error = FetchError::Timeout;
-    } else if (error == QNetworkReply::ProtocolUnknownError || error == QNetworkReply::ProtocolInvalidOperationError ||
-               error == QNetworkReply::InsecureRedirectError) {
+    } else if (error == QNetworkReply::ProtocolUnknownError || error == QNetworkReply::ProtocolInvalidOperationError) {
         result.error = FetchError::UnsupportedAddress;
     } else if (result.httpStatus > 0 && result.httpStatus != 200) {
         result.error = FetchError::HttpStatus;
@@ -255,11 +254,11 @@ bool FetchWorker::followRedirect(int status)
         return false;
     const QUrl next = m_reply->url().resolved(QUrl::fromEncoded(m_reply->rawHeader("Location")));
     // Each hop is checked as the first address was; a loop ends on the last redirect's status.
-    if (!IsFetchableUrl(next))
+    if (!IsFetchableUrl(next)) {
         m_stopReason = FetchError::UnsupportedAddress;
-    else if (++m_redirects > m_request.limits.maxRedirects)
         return false;
-    if (m_stopReason != FetchError::None)
+    }
+    if (++m_redirects > m_request.limits.maxRedirects)
         return false;
     releaseReply();
     send(next);
