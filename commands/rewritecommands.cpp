@@ -15,14 +15,19 @@ QString processed(qsizetype count)
     return QStringLiteral("处理完毕剩余：") + QString::number(count) + QStringLiteral("行");
 }
 
-// Connects a line command that reads its parameter from box `boxNumber`: the cleaned
-// parameter goes back into the box (when the operation cleaned it), then either the refusal
-// or the new text and its count.
-template <typename Op> void connectBoxed(Form1& form, int command, int boxNumber, Op op)
+// Connects a line command that reads its parameter from box `boxNumber` and runs `op` in
+// `mode`: the cleaned parameter goes back into the box (when the operation cleaned it), then
+// either the refusal or the new text and its count.
+template <typename Mode>
+void connectBoxed(Form1& form,
+                  int command,
+                  int boxNumber,
+                  BoxedOpResult (*op)(QStringView, QStringView, Mode, ProgressMeter&),
+                  Mode mode)
 {
-    QObject::connect(form.command(command), &QPushButton::clicked, &form, [&form, boxNumber, op] {
+    QObject::connect(form.command(command), &QPushButton::clicked, &form, [&form, boxNumber, op, mode] {
         LineBox* box = form.textBox(boxNumber);
-        BoxedOpResult r = op(form.quan()->content(), box->text(), form.meter());
+        BoxedOpResult r = op(form.quan()->content(), box->text(), mode, form.meter());
         if (r.box)
             box->setText(*r.box);
         if (r.result.refused()) {
@@ -71,24 +76,12 @@ void ConnectRewriteCommands(Form1& form)
         return BreakAtText(text, search);
     });
 
-    connectBoxed(form, 22, 6, [](QStringView text, QStringView word, ProgressMeter& meter) {
-        return AddKeyword(text, word, KeywordSide::Front, meter);
-    });
-    connectBoxed(form, 23, 6, [](QStringView text, QStringView word, ProgressMeter& meter) {
-        return AddKeyword(text, word, KeywordSide::Back, meter);
-    });
-    connectBoxed(form, 18, 5, [](QStringView text, QStringView marker, ProgressMeter& meter) {
-        return KeepPiece(text, marker, MarkerPiece::Before, meter);
-    });
-    connectBoxed(form, 19, 5, [](QStringView text, QStringView marker, ProgressMeter& meter) {
-        return KeepPiece(text, marker, MarkerPiece::After, meter);
-    });
-    connectBoxed(form, 20, 4, [](QStringView text, QStringView count, ProgressMeter& meter) {
-        return TakeChars(text, count, LineEnd::Left, meter);
-    });
-    connectBoxed(form, 21, 4, [](QStringView text, QStringView count, ProgressMeter& meter) {
-        return TakeChars(text, count, LineEnd::Right, meter);
-    });
+    connectBoxed(form, 22, 6, AddKeyword, KeywordSide::Front);
+    connectBoxed(form, 23, 6, AddKeyword, KeywordSide::Back);
+    connectBoxed(form, 18, 5, KeepPiece, MarkerPiece::Before);
+    connectBoxed(form, 19, 5, KeepPiece, MarkerPiece::After);
+    connectBoxed(form, 20, 4, TakeChars, LineEnd::Left);
+    connectBoxed(form, 21, 4, TakeChars, LineEnd::Right);
 }
 
 } // namespace lumbrel
