@@ -33,14 +33,23 @@ QString numberOr(const char16_t* fallback);
 bool registerOp(BenchOp op);
 
 // Runs the named command through the real window (offscreen): the file is put into quan as
-// a paste would, the button clicked, and the time from click to message measured.
+// a paste would, the button clicked, and the time from click to message measured. The view
+// ops measure the area itself: paste (text set until painted), keystroke (a key at the end of
+// the first line until painted) and idle (CPU seconds over 5 s of idle event loop); they are
+// not among windowOpNames(), which lists the commands.
 bool hasWindowOp(const QString& name);
 QStringList windowOpNames();
+struct Measure
+{
+    double wall = 0;
+    double cpu = 0; // user and system time of this process
+};
 struct WindowRun
 {
-    double seconds = 0;    // median, click to message
-    double idlePeakMb = 0; // the window shown, before any text
-    double peakMb = 0;     // the highest resident memory during a command, text and window included
+    double seconds = 0;     // median, click to message (idle: CPU seconds)
+    double idlePeakMb = 0;  // the window shown, before any text
+    double peakMb = 0;      // the highest resident memory during a command, text and window included
+    double cpuSeconds = -1; // the view ops: CPU time of the median run
 };
 WindowRun runWindowOp(const QString& name, const QString& path, int runs);
 

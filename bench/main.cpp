@@ -2,7 +2,9 @@
 // lumbrel-bench --op fetch-gaps   (no file: the window's stalls during hostile fetches)
 // Runs each operation on each file in a child process of its own (so the peak memory is the
 // operation's) and prints: op=NAME lines=N mb=UTF8_MB seconds=MEDIAN peak_mb=PEAK
-// With --window the commands run through the real window, offscreen, click to message.
+// With --window the commands run through the real window, offscreen, click to message; the
+// window ops paste, keystroke and idle (CPU seconds over 5 s) are run only when named.
+// lumbrel-bench --make-line CHARS FILE writes one line of CHARS units of page-like text.
 // --keyword and --number fill the box of every command that takes a text or a number
 // (defaults: "手机" for contains, remove and replace, each other command its own; 10 for
 // shorter and longer, 2 for left and right).
@@ -101,7 +103,10 @@ int runInWindow(const QString& name, const QString& path, int runs, int argc, ch
     }
     QApplication app(argc, argv);
     const WindowRun run = runWindowOp(name, path, runs);
-    const QByteArray idle = QStringLiteral(" idle_mb=%1").arg(run.idlePeakMb, 0, 'f', 0).toLatin1();
+    QString extra = QStringLiteral(" idle_mb=%1").arg(run.idlePeakMb, 0, 'f', 0);
+    if (run.cpuSeconds >= 0)
+        extra += QStringLiteral(" cpu_s=%1").arg(run.cpuSeconds, 0, 'f', 3);
+    const QByteArray idle = extra.toLatin1();
     report(name + QStringLiteral("@window"), lines, size, run.seconds, run.peakMb, idle.constData());
     return 0;
 }
@@ -126,6 +131,42 @@ int runOne(const BenchOp& op, const QString& path, int runs, int argc, char** ar
     report(op.name, CountLines(text), bytes->size(), seconds[seconds.size() / 2], peakMb());
     return 0;
 }
+// One line without a break, like a fetched page stripped of its tags: about two thirds Chinese
+// (three UTF-8 bytes each), the rest words, numbers and punctuation. The same every time.
+int makeLine(qsizetype units, const QString& path)
+{
+    static const QString chinese =
+        QString::fromUtf16(u"的一是在不了有和人这中大为上个国我以要他时来用们生到作地于出就分对成会可主发年动"
+                           u"同工也能下过子说产种面而方后多定行学法所民得经十三之进着等部度家电力里如水化高自"
+                           u"手机价格新款官网首页登录注册购物车联系我们关于版权所有");
+    static const char* const words[] = {
+        "home", "news", "login", "2024", "iPhone", "http", "www", "page", "list", "more"};
+    quint32 state = 1;
+    const auto next = [&state](quint32 bound) {
+        state = state * 1664525U + 1013904223U;
+        return (state >> 8) % bound;
+    };
+    QString line;
+    line.reserve(units + 16);
+    while (line.size() < units) {
+        if (next(3) != 0) {
+            for (quint32 n = 2 + next(10); n > 0; --n)
+                line += chinese.at(next(static_cast<quint32>(chinese.size())));
+            line += next(4) == 0 ? QString::fromUtf16(u"，") : QString();
+        } else {
+            line += QLatin1String(words[next(std::size(words))]);
+            line += next(2) == 0 ? QStringLiteral(" ") : QStringLiteral(" | ");
+        }
+    }
+    line.truncate(units);
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly) || file.write(line.toUtf8()) < 0) {
+        std::fprintf(stderr, "lumbrel-bench: cannot write %s\n", qPrintable(path));
+        return 2;
+    }
+    return 0;
+}
+
 } // namespace
 
 BoxParams& boxParams()
@@ -171,6 +212,8 @@ int main(int argc, char** argv)
             boxParams().keyword = QString::fromLocal8Bit(argv[++i]);
         } else if (arg == QStringLiteral("--number") && i + 1 < argc) {
             boxParams().number = QString::fromLocal8Bit(argv[++i]);
+        } else if (arg == QStringLiteral("--make-line") && i + 2 < argc) {
+            return makeLine(std::atoll(argv[i + 1]), QString::fromLocal8Bit(argv[i + 2]));
         } else if (arg == QStringLiteral("--window")) {
             window = true;
         } else if (arg == QStringLiteral("--list")) {
@@ -186,7 +229,8 @@ int main(int argc, char** argv)
     if (files.empty()) {
         std::fprintf(stderr,
                      "usage: lumbrel-bench [--runs N] [--window] [--op NAME]... [--keyword TEXT] [--number N] FILE...\n"
-                     "       (--list names the ops)\n");
+                     "       (--list names the ops)\n"
+                     "       lumbrel-bench --make-line CHARS FILE\n");
         return 2;
     }
     if (ops.empty()) {

@@ -4,10 +4,14 @@
 
 #include <QApplication>
 #include <QElapsedTimer>
+#include <QEventLoop>
+#include <QKeyEvent>
 #include <QPushButton>
+#include <QTimer>
 
 #include <algorithm>
 #include <functional>
+#include <sys/resource.h>
 #include <vector>
 
 namespace lumbrel::bench {
@@ -67,11 +71,204 @@ const WindowOp* find(const QString& name)
     return nullptr;
 }
 
+double cpuSeconds()
+{
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    const auto seconds = [](const timeval& t) {
+        return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_usec) / 1e6;
+    };
+    return seconds(usage.ru_utime) + seconds(usage.ru_stime);
+}
+
+// A point in wall and CPU time: on a shared machine the CPU time says what the wall time owes
+// to other programs.
+struct Instant
+{
+    double wall;
+    double cpu;
+
+    static Instant now()
+    {
+        static const QElapsedTimer clock = [] {
+            QElapsedTimer t;
+            t.start();
+            return t;
+        }();
+        return {static_cast<double>(clock.nsecsElapsed()) / 1e9, cpuSeconds()};
+    }
+    Measure since(const Instant& start) const
+    {
+        return {wall - start.wall, cpu - start.cpu};
+    }
+};
+
+// Counts the paints of a widget and when the last one ended, so a measurement can end when
+// the change is on screen.
+class PaintCounter final : public QObject
+{
+public:
+    explicit PaintCounter(QWidget* widget)
+    {
+        widget->installEventFilter(this);
+    }
+    int count() const
+    {
+        return m_count;
+    }
+    Instant lastEnd() const
+    {
+        return m_lastEnd;
+    }
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override
+    {
+        if (event->type() != QEvent::Paint || m_inside)
+            return false;
+        // Delivered from here, to see when it is done.
+        m_inside = true;
+        QApplication::sendEvent(watched, event);
+        m_inside = false;
+        ++m_count;
+        m_lastEnd = Instant::now();
+        return true;
+    }
+
+private:
+    int m_count = 0;
+    bool m_inside = false;
+    Instant m_lastEnd{};
+};
+
+// Runs the event loop until the view has painted after `before` paints and then painted no
+// more for a while: a change often brings a second paint (the scroll bars it resized).
+// Returns when the last paint ended.
+Instant settle(const PaintCounter& paints, int before)
+{
+    QElapsedTimer waited;
+    waited.start();
+    while (paints.count() == before && waited.elapsed() < 60'000)
+        QApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
+    if (paints.count() == before)
+        qWarning("the view never painted");
+    for (int seen = -1; seen != paints.count();) {
+        seen = paints.count();
+        QEventLoop quiet;
+        QTimer::singleShot(100, &quiet, &QEventLoop::quit);
+        quiet.exec();
+    }
+    return paints.lastEnd();
+}
+
+// What a user feels of a text in quan: its paste, a key typed into it, and the idle window.
+// Each returns its measure for one fresh window.
+struct ViewOp
+{
+    const char* name;
+    Measure (*run)(TextArea& quan, const PaintCounter& paints, QString text);
+};
+
+Measure pasteSeconds(TextArea& quan, const PaintCounter& paints, QString text)
+{
+    const int before = paints.count();
+    const Instant start = Instant::now();
+    quan.setContent(std::move(text));
+    return settle(paints, before).since(start);
+}
+
+void pasteAndSettle(TextArea& quan, const PaintCounter& paints, QString text)
+{
+    const int before = paints.count();
+    quan.setContent(std::move(text));
+    settle(paints, before);
+}
+
+Measure keystrokeSeconds(TextArea& quan, const PaintCounter& paints, QString text)
+{
+    pasteAndSettle(quan, paints, std::move(text));
+    // The caret at the end of the first line, as End puts it, and the view there.
+    quan.SendScintilla(QsciScintillaBase::SCI_GOTOPOS,
+                       quan.SendScintilla(QsciScintillaBase::SCI_GETLINEENDPOSITION, 0UL));
+    const int moved = paints.count();
+    quan.viewport()->update();
+    settle(paints, moved);
+    const long length = quan.SendScintilla(QsciScintillaBase::SCI_GETLENGTH);
+    const int before = paints.count();
+    const Instant start = Instant::now();
+    QKeyEvent press(QEvent::KeyPress, Qt::Key_X, Qt::NoModifier, QStringLiteral("x"));
+    QApplication::sendEvent(&quan, &press);
+    QKeyEvent release(QEvent::KeyRelease, Qt::Key_X, Qt::NoModifier, QStringLiteral("x"));
+    QApplication::sendEvent(&quan, &release);
+    const Measure measure = settle(paints, before).since(start);
+    if (quan.SendScintilla(QsciScintillaBase::SCI_GETLENGTH) != length + 1)
+        qWarning("the key typed nothing");
+    return measure;
+}
+
+// Reported as its CPU seconds: the wall time is the 5 s it waits.
+Measure idleCpuSeconds(TextArea& quan, const PaintCounter& paints, QString text)
+{
+    pasteAndSettle(quan, paints, std::move(text));
+    const Instant start = Instant::now();
+    QEventLoop loop;
+    QTimer::singleShot(5000, &loop, &QEventLoop::quit);
+    loop.exec();
+    const double cpu = Instant::now().since(start).cpu;
+    return {cpu, cpu};
+}
+
+constexpr ViewOp ViewOps[] = {
+    {"paste", pasteSeconds},
+    {"keystroke", keystrokeSeconds},
+    {"idle", idleCpuSeconds},
+};
+
+const ViewOp* findView(const QString& name)
+{
+    for (const ViewOp& op : ViewOps) {
+        if (name == QLatin1String(op.name))
+            return &op;
+    }
+    return nullptr;
+}
+
+WindowRun runViewOp(const ViewOp& op, const QString& path, int runs)
+{
+    WindowRun result;
+    std::vector<Measure> measures;
+    for (int r = 0; r < runs; ++r) {
+        Form1 form;
+        ConnectCommands(form);
+        form.show();
+        form.activateWindow();
+        TextArea& quan = *form.quan();
+        // The user has clicked into the area: its caret blinks.
+        quan.setFocus();
+        const PaintCounter paints(quan.viewport());
+        QApplication::processEvents();
+        QString text;
+        {
+            const std::optional<QByteArray> bytes = readFile(path);
+            if (!bytes)
+                qFatal("cannot read the text");
+            text = QString::fromUtf8(*bytes);
+        }
+        resetPeak();
+        measures.push_back(op.run(quan, paints, std::move(text)));
+        result.peakMb = std::max(result.peakMb, peakSinceResetMb());
+    }
+    std::sort(measures.begin(), measures.end(), [](const Measure& a, const Measure& b) { return a.wall < b.wall; });
+    result.seconds = measures[measures.size() / 2].wall;
+    result.cpuSeconds = measures[measures.size() / 2].cpu;
+    return result;
+}
+
 } // namespace
 
 bool hasWindowOp(const QString& name)
 {
-    return find(name) != nullptr;
+    return find(name) != nullptr || findView(name) != nullptr;
 }
 
 QStringList windowOpNames()
@@ -84,6 +281,8 @@ QStringList windowOpNames()
 
 WindowRun runWindowOp(const QString& name, const QString& path, int runs)
 {
+    if (const ViewOp* view = findView(name))
+        return runViewOp(*view, path, runs);
     const WindowOp* op = find(name);
     WindowRun result;
     std::vector<double> seconds;
