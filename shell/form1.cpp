@@ -12,6 +12,8 @@
 #include <QTabBar>
 #include <QTimer>
 
+#include <limits>
+
 namespace lumbrel {
 
 namespace {
@@ -67,6 +69,14 @@ private:
 };
 
 } // namespace
+
+LineBox::LineBox(const QString& text, QWidget* parent)
+    : QLineEdit(parent)
+{
+    // The default limit is 32,767 units.
+    setMaxLength(std::numeric_limits<int>::max());
+    setText(text);
+}
 
 void LineBox::mouseDoubleClickEvent(QMouseEvent* event)
 {

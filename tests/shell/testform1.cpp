@@ -3,6 +3,7 @@
 #include "app/translations.h"
 #include "shell/form1.h"
 #include "tests/support/formfixture.h"
+#include "tests/support/testhelpers.h"
 
 #include <QApplication>
 #include <QClipboard>
@@ -28,6 +29,7 @@ private slots:
 
     void areasKeepNulAndNormalizeLoneBreaks();
     void pasteAndEnterGiveCrLf();
+    void boxesTakeAnyLength();
 
     void copyMovesToTheClipboard_data();
     void copyMovesToTheClipboard();
@@ -117,6 +119,29 @@ void TestForm1::pasteAndEnterGiveCrLf()
     quan->setFocus();
     QTest::keyClick(quan, Qt::Key_Return);
     QCOMPARE(quan->content(), u"x\r\ny\r\nz\r\n"_s);
+}
+
+void TestForm1::boxesTakeAnyLength()
+{
+    Form1 form;
+    ConnectCommands(form);
+    // Past the 32,767 units a line edit keeps by default; a cut keyword would be another one.
+    const QString keyword = QString(39'999, u'a') + u'b';
+    for (int n = 1; n <= 7; ++n) {
+        box(form, n)->setText(keyword);
+        QCOMPARE(box(form, n)->text(), keyword);
+    }
+    // 去包含 removes the line with the whole keyword, not the one holding only its start.
+    const QString start = keyword.first(39'999);
+    area(form, "quan")->setContent(u"x"_s + keyword + u"\r\n"_s + start + u"\r\ny\r\nz"_s);
+    click(form, 9);
+    const auto lines = [&form](const char* name) {
+        QStringList l = sortedLines(area(form, name)->content());
+        l.removeAll(QString());
+        return l;
+    };
+    QCOMPARE(lines("quan"), (QStringList{start, u"y"_s, u"z"_s}));
+    QCOMPARE(lines("linshi"), QStringList{u"x"_s + keyword});
 }
 
 void TestForm1::copyMovesToTheClipboard_data()
