@@ -52,6 +52,15 @@ TextArea::TextArea(QWidget* parent)
     SendScintilla(SCI_SETDOCPOINTER, 0UL, plain);
     SendScintilla(SCI_RELEASEDOCUMENT, 0UL, plain);
     setUtf8(true);
+    // Scintilla shows a stray byte 0x80-0xFF as a hex blob, but every write here comes from a
+    // QString, so the areas only ever hold valid UTF-8 and no such blob can show. Registered,
+    // those 128 blobs make every non-ASCII character a map lookup in each layout and paint
+    // pass over its line: a tenth of a second a paint on a line of millions of Chinese
+    // characters. The blobs of the control characters stay.
+    for (int byte = 0x80; byte <= 0xFF; ++byte) {
+        const char key[2] = {static_cast<char>(byte), '\0'};
+        SendScintilla(SCI_CLEARREPRESENTATION, reinterpret_cast<unsigned long>(key), 0L);
+    }
     setEolMode(EolWindows);
     setWrapMode(WrapNone);
     setMarginWidth(0, 0);
@@ -67,6 +76,10 @@ TextArea::TextArea(QWidget* parent)
     // Keep the layout of the lines on screen: a line of millions of characters then costs its
     // layout once per change, not once per scroll or caret blink.
     SendScintilla(SCI_SETLAYOUTCACHE, static_cast<unsigned long>(SC_CACHE_PAGE));
+    // No styling work waits for idle time: the areas have no lexer and no style bytes.
+    SendScintilla(SCI_SETIDLESTYLING, static_cast<unsigned long>(SC_IDLESTYLING_NONE));
+    m_caretPeriod = SendScintilla(SCI_GETCARETPERIOD);
+    connect(this, &QsciScintillaBase::SCN_UPDATEUI, this, &TextArea::fitCaretToLine);
     // Scintilla's own shortcuts stay; nothing else gets in the way of plain text.
     setFont(QFontDatabase::systemFont(QFontDatabase::GeneralFont));
 }
@@ -149,6 +162,16 @@ void TextArea::dropUndo()
     SendScintilla(SCI_EMPTYUNDOBUFFER);
 }
 
+void TextArea::fitCaretToLine()
+{
+    // Each blink repaints the caret's line, and a paint walks that whole line: on a line of
+    // megabytes a blinking caret keeps a core busy in an idle window. There it stays lit.
+    const long line = SendScintilla(SCI_LINEFROMPOSITION, SendScintilla(SCI_GETCURRENTPOS));
+    const long period = SendScintilla(SCI_LINELENGTH, line) > SteadyCaretLineBytes ? 0 : m_caretPeriod;
+    if (SendScintilla(SCI_GETCARETPERIOD) != period)
+        SendScintilla(SCI_SETCARETPERIOD, period);
+}
+
 void TextArea::showStart()
 {
     // Caret and view back to the start without "scroll caret into view": that lays out the
@@ -156,6 +179,9 @@ void TextArea::showStart()
     SendScintilla(SCI_SETEMPTYSELECTION, 0L);
     SendScintilla(SCI_SETFIRSTVISIBLELINE, 0L);
     SendScintilla(SCI_SETXOFFSET, 0L);
+    // Now, not at the next update notice: that comes with the first paint, and a change of
+    // the blink then costs a second paint of the line.
+    fitCaretToLine();
 }
 
 QByteArray TextArea::fromMimeData(const QMimeData* source, bool& rectangular) const

@@ -35,6 +35,9 @@ public:
     // take memory.
     void dropUndo();
 
+    // A caret on a line longer than this many bytes does not blink.
+    static constexpr long SteadyCaretLineBytes = 100'000;
+
 signals:
     // A command wrote the area (setContent, prependContent, appendArea); typing does not.
     void written();
@@ -44,6 +47,7 @@ protected:
 
 private:
     void showStart();
+    void fitCaretToLine();
     // Lets the older undo steps go when keeping them beside a step of `step` bytes would
     // pass the budget.
     void keepUndoWithinBudget(qsizetype step);
@@ -52,6 +56,7 @@ private:
     // many bytes the older steps are let go (the last command stays undoable).
     static constexpr qsizetype UndoBudgetBytes = qsizetype{64} << 20;
     qsizetype m_undoBytes = 0;
+    long m_caretPeriod = 0; // the blink period of a normal line, in milliseconds
 };
 
 } // namespace lumbrel

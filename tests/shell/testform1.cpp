@@ -29,6 +29,7 @@ private slots:
 
     void areasKeepNulAndNormalizeLoneBreaks();
     void pasteAndEnterGiveCrLf();
+    void areasSkipWorkThatAHugeLineMultiplies();
     void boxesTakeAnyLength();
 
     void copyMovesToTheClipboard_data();
@@ -119,6 +120,37 @@ void TestForm1::pasteAndEnterGiveCrLf()
     quan->setFocus();
     QTest::keyClick(quan, Qt::Key_Return);
     QCOMPARE(quan->content(), u"x\r\ny\r\nz\r\n"_s);
+}
+
+void TestForm1::areasSkipWorkThatAHugeLineMultiplies()
+{
+    Form1 form;
+    ConnectCommands(form);
+    form.show();
+    TextArea* quan = area(form, "quan");
+    const auto send = [quan](unsigned int message, unsigned long wParam = 0) {
+        return quan->SendScintilla(message, wParam);
+    };
+    QCOMPARE(send(QsciScintillaBase::SCI_GETWRAPMODE), long{QsciScintillaBase::SC_WRAP_NONE});
+    QCOMPARE(send(QsciScintillaBase::SCI_GETSCROLLWIDTHTRACKING), 1L);
+    QCOMPARE(send(QsciScintillaBase::SCI_GETLAYOUTCACHE), long{QsciScintillaBase::SC_CACHE_PAGE});
+    QCOMPARE(send(QsciScintillaBase::SCI_GETIDLESTYLING), long{QsciScintillaBase::SC_IDLESTYLING_NONE});
+    QCOMPARE(quan->lexer(), nullptr);
+    // No blob for stray high bytes (every lead byte of a Chinese character would be looked up),
+    // while control characters still show as one.
+    const auto representation = [quan](const char* character) {
+        return quan->SendScintilla(
+            QsciScintillaBase::SCI_GETREPRESENTATION, character, static_cast<const char*>(nullptr));
+    };
+    QCOMPARE(representation("\xE4"), 0L);
+    QCOMPARE(representation("\x01"), 3L);
+    // The caret blinks on a normal line and stays lit on a huge one.
+    const long blink = send(QsciScintillaBase::SCI_GETCARETPERIOD);
+    QVERIFY(blink > 0);
+    quan->setContent(QString(TextArea::SteadyCaretLineBytes + 1, u'a') + u"\r\nb"_s);
+    QTRY_COMPARE(send(QsciScintillaBase::SCI_GETCARETPERIOD), 0L);
+    send(QsciScintillaBase::SCI_GOTOLINE, 1);
+    QTRY_COMPARE(send(QsciScintillaBase::SCI_GETCARETPERIOD), blink);
 }
 
 void TestForm1::boxesTakeAnyLength()
