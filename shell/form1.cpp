@@ -190,8 +190,7 @@ Form1::Form1(QWidget* parent)
     // copies of everything ever stored.
     m_dat->dropUndo();
 
-    // dat keeps no undo, so only these areas can take a command back.
-    for (TextArea* a : {m_quan, m_linshi, m_list})
+    for (TextArea* a : {m_quan, m_linshi, m_dat, m_list})
         connect(a, &TextArea::written, this, [this, a] { noteWrite(a); });
     m_lastWritten = {m_quan};
 }
@@ -269,6 +268,12 @@ void Form1::keyPressEvent(QKeyEvent* event)
     const bool editor = qobject_cast<const QLineEdit*>(focus) || qobject_cast<const QsciScintillaBase*>(focus);
     if ((!undo && !redo) || editor) {
         QWidget::keyPressEvent(event);
+        return;
+    }
+    // dat keeps no undo: taking back only the other half of a store or retrieve would leave
+    // the moved text in neither area.
+    if (m_lastWritten.contains(m_dat)) {
+        event->accept();
         return;
     }
     for (TextArea* a : std::as_const(m_lastWritten)) {

@@ -338,6 +338,12 @@ void TestForm1::undoKeysOnAButtonTakeTheLastCommandBack()
     QTest::keyClick(text2, Qt::Key_Z, Qt::ControlModifier);
     QCOMPARE(text2->text(), u"3"_s);
     QCOMPARE(quan->content(), kept);
+
+    // ←取回 empties dat, which keeps no undo: its text stays in linshi.
+    click(form, 13);
+    const QString retrieved = linshi->content();
+    QTest::keyClick(button(form, 13), Qt::Key_Z, Qt::ControlModifier);
+    QCOMPARE(linshi->content(), retrieved);
 }
 
 void TestForm1::cannotBeMaximised()
