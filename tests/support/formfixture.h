@@ -11,37 +11,18 @@
 
 namespace lumbrel::testing {
 
-inline QPushButton* button(Form1& form, int n)
-{
-    auto* b = form.findChild<QPushButton*>(QStringLiteral("Command%1").arg(n));
-    Q_ASSERT(b);
-    return b;
-}
+using namespace Qt::StringLiterals;
 
-inline TextArea* area(Form1& form, const char* name)
+template <typename T> T* child(Form1& form, QAnyStringView name)
 {
-    auto* a = form.findChild<TextArea*>(QString::fromLatin1(name));
-    Q_ASSERT(a);
-    return a;
-}
-
-inline LineBox* box(Form1& form, int n)
-{
-    auto* t = form.findChild<LineBox*>(QStringLiteral("Text%1").arg(n));
-    Q_ASSERT(t);
-    return t;
-}
-
-template <typename T> T* child(Form1& form, const char* name)
-{
-    auto* c = form.findChild<T*>(QString::fromLatin1(name));
+    auto* c = form.findChild<T*>(name.toString());
     Q_ASSERT(c);
     return c;
 }
 
-inline void click(Form1& form, int n)
-{
-    QTest::mouseClick(button(form, n), Qt::LeftButton);
-}
+inline constexpr auto area = [](Form1& form, QAnyStringView name) { return child<TextArea>(form, name); };
+inline constexpr auto button = [](Form1& form, int n) { return child<QPushButton>(form, u"Command%1"_s.arg(n)); };
+inline constexpr auto box = [](Form1& form, int n) { return child<LineBox>(form, u"Text%1"_s.arg(n)); };
+inline constexpr auto click = [](Form1& form, int n) { QTest::mouseClick(button(form, n), Qt::LeftButton); };
 
 } // namespace lumbrel::testing
