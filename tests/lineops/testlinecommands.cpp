@@ -23,38 +23,25 @@ using namespace Qt::StringLiterals;
 namespace {
 
 const QString None = u"(none)"_s;
+const QString NoBreak = u"数据不足 没有发现换行符"_s;
 
-// One operation of a family with its box already typed.
-using Filter = std::function<LineOpResult(QStringView, ProgressMeter&)>;
-using Boxed = std::function<BoxedOpResult(QStringView, ProgressMeter&)>;
+// Every operation as a boxed one, so one table holds them all.
+using Op = std::function<BoxedOpResult(QStringView, ProgressMeter&)>;
 
-Filter lengthFilter(LengthFilter mode, const QString& n)
+Op lineOp(const std::function<LineOpResult(QStringView, ProgressMeter&)>& f)
 {
-    return [=](QStringView text, ProgressMeter& meter) { return FilterByLength(text, n, mode, meter); };
+    return [f](QStringView text, ProgressMeter& meter) { return BoxedOpResult{f(text, meter), std::nullopt}; };
 }
 
-Filter containing(const QString& keyword)
+struct OpRow
 {
-    return [=](QStringView text, ProgressMeter& meter) { return RemoveContaining(text, keyword, meter); };
-}
-
-Boxed piece(MarkerPiece which, const QString& marker)
-{
-    return [=](QStringView text, ProgressMeter& meter) { return KeepPiece(text, marker, which, meter); };
-}
-
-Boxed take(LineEnd end, const QString& n)
-{
-    return [=](QStringView text, ProgressMeter& meter) { return TakeChars(text, n, end, meter); };
-}
-
-// A metered line loop runs the meter once over every line; a refusal leaves it alone.
-void checkMeter(const RecordingMeter& meter, bool refused, const QString& text, qsizetype steps)
-{
-    QCOMPARE(meter.started, refused ? -1 : SplitLines(text).size());
-    QCOMPARE(meter.steps, refused ? 0 : steps);
-    QCOMPARE(meter.finished, refused ? 0 : 1);
-}
+    Op op;
+    QString text;
+    QString expected;    // or the refusal
+    QString aside;       // the lines set aside, or None
+    QString box;         // the cleaned box, or None
+    qsizetype steps = 0; // meter steps over all lines; -1 for an operation that meters nothing
+};
 
 // Hands out the given values in turn, then repeats the last one.
 class ScriptedSource final : public UniformSource
@@ -102,14 +89,8 @@ class TestLineCommands final : public QObject
     Q_OBJECT
 
 private slots:
-    void dedup_data();
-    void dedup();
-    void html_data();
-    void html();
-    void filters_data();
-    void filters();
-    void boxed_data();
-    void boxed();
+    void operations_data();
+    void operations();
     void parseNumber_data();
     void parseNumber();
     void shuffleFollowsTheSwapPass_data();
@@ -126,130 +107,113 @@ private slots:
     void textSearchAgreesWithPlainScan();
 };
 
-void TestLineCommands::dedup_data()
+void TestLineCommands::operations_data()
 {
-    QTest::addColumn<QString>("text");
-    QTest::addColumn<QString>("expected"); // or the refusal
-    QTest::newRow("a line containing an earlier line stays") << u"ab\r\nabc\r\n"_s << u"abc\r\nab\r\n"_s;
-    QTest::newRow("an empty first line stays and ends up last") << u"\r\na\r\nb"_s << u"b\r\na\r\n\r\n"_s;
-    QTest::newRow("case-sensitive") << u"A\r\na\r\nA"_s << u"a\r\nA\r\n"_s;
-    QTest::newRow("two lines are too few") << u"a\r\nb"_s << u"数据不足，人工去除吧"_s;
-}
-
-void TestLineCommands::dedup()
-{
-    QFETCH(QString, text);
-    QFETCH(QString, expected);
-    RecordingMeter meter;
-    const LineOpResult r = RemoveDuplicates(text, meter);
-    QCOMPARE(r.refused() ? r.refusal : r.text, expected);
-    // It steps on the kept lines only.
-    checkMeter(meter, r.refused(), text, SplitLines(expected).size() - 1);
-}
-
-void TestLineCommands::html_data()
-{
-    QTest::addColumn<QString>("text");
-    QTest::addColumn<QString>("expected");
-    QTest::newRow("< then LF starts no tag") << u"a<\nb>c"_s << u"a<\nb>c"_s;
-    QTest::newRow("< then CR starts a tag") << u"a<\rb>c"_s << u"ac"_s;
-    QTest::newRow("a tag runs to the last > before the next <") << u"<a>x>y<b>z"_s << u"yz"_s;
-}
-
-void TestLineCommands::html()
-{
-    QFETCH(QString, text);
-    QFETCH(QString, expected);
-    QCOMPARE(StripHtmlTags(text), expected);
-}
-
-void TestLineCommands::filters_data()
-{
-    QTest::addColumn<Filter>("filter");
-    QTest::addColumn<QString>("text");
-    QTest::addColumn<QString>("expected"); // or the refusal
-    QTest::addColumn<QString>("setAside"); // or None
-    QTest::addColumn<bool>("metered");
-    const Filter keepChinese = [](QStringView text, ProgressMeter&) {
-        return FilterChinese(text, ChineseFilter::KeepChinese);
+    QTest::addColumn<OpRow>("row");
+    const auto dedup = lineOp([](QStringView t, ProgressMeter& m) { return RemoveDuplicates(t, m); });
+    const auto html = lineOp([](QStringView t, ProgressMeter&) { return LineOpResult{{}, StripHtmlTags(t), {}}; });
+    const auto chinese =
+        lineOp([](QStringView t, ProgressMeter&) { return FilterChinese(t, ChineseFilter::KeepChinese); });
+    const auto length = [](LengthFilter mode, const QString& n) {
+        return lineOp([=](QStringView t, ProgressMeter& m) { return FilterByLength(t, n, mode, m); });
     };
-    QTest::newRow("only U+4E00 to U+9FA5 count as Chinese")
-        << keepChinese << u"\u4E00\r\n\u4DFF\r\n\u9FA5\r\n\u9FA6\r\n，\r\n\U00020000"_s << u"\u9FA5\r\n\u4E00\r\n"_s
-        << u"\U00020000\r\n，\r\n\u9FA6\r\n\u4DFF\r\n"_s << false;
+    const auto containing = [](const QString& word) {
+        return lineOp([=](QStringView t, ProgressMeter& m) { return RemoveContaining(t, word, m); });
+    };
+    const auto piece = [](MarkerPiece which, const QString& marker) -> Op {
+        return [=](QStringView t, ProgressMeter& m) { return KeepPiece(t, marker, which, m); };
+    };
+    const auto take = [](LineEnd end, const QString& n) -> Op {
+        return [=](QStringView t, ProgressMeter& m) { return TakeChars(t, n, end, m); };
+    };
+    // 去重复 steps on the kept lines only.
+    QTest::newRow("去重复: a line containing an earlier line stays")
+        << OpRow{dedup, u"ab\r\nabc\r\n"_s, u"abc\r\nab\r\n"_s, None, None, 2};
+    QTest::newRow("去重复: an empty first line stays and ends up last")
+        << OpRow{dedup, u"\r\na\r\nb"_s, u"b\r\na\r\n\r\n"_s, None, None, 3};
+    QTest::newRow("去重复: case-sensitive") << OpRow{dedup, u"A\r\na\r\nA"_s, u"a\r\nA\r\n"_s, None, None, 2};
+    QTest::newRow("去重复: two lines are too few") << OpRow{dedup, u"a\r\nb"_s, u"数据不足，人工去除吧"_s, None, None};
+    QTest::newRow("去HTML: < then LF starts no tag") << OpRow{html, u"a<\nb>c"_s, u"a<\nb>c"_s, None, None, -1};
+    QTest::newRow("去HTML: < then CR starts a tag") << OpRow{html, u"a<\rb>c"_s, u"ac"_s, None, None, -1};
+    QTest::newRow("去HTML: a tag runs to the last > before the next <")
+        << OpRow{html, u"<a>x>y<b>z"_s, u"yz"_s, None, None, -1};
+    QTest::newRow("去英文: only U+4E00 to U+9FA5 count as Chinese")
+        << OpRow{chinese,
+                 u"\u4E00\r\n\u4DFF\r\n\u9FA5\r\n\u9FA6\r\n，\r\n\U00020000"_s,
+                 u"\u9FA5\r\n\u4E00\r\n"_s,
+                 u"\U00020000\r\n，\r\n\u9FA6\r\n\u4DFF\r\n"_s,
+                 None,
+                 -1};
     // Refusals, in their order: the first that applies wins, and nothing runs.
     QTest::newRow("length: no CR LF (a lone LF is none) comes before a bad number")
-        << lengthFilter(LengthFilter::KeepLonger, u"x"_s) << u"a\nb"_s << u"数据不足，没发现换行符"_s << None << true;
+        << OpRow{length(LengthFilter::KeepLonger, u"x"_s), u"a\nb"_s, u"数据不足，没发现换行符"_s, None, None};
     QTest::newRow("length: letters are no number")
-        << lengthFilter(LengthFilter::KeepShorter, u"ten"_s) << u"a\r\nb"_s << u"您输入的不是数字"_s << None << true;
+        << OpRow{length(LengthFilter::KeepShorter, u"ten"_s), u"a\r\nb"_s, u"您输入的不是数字"_s, None, None};
     QTest::newRow("length: a fraction is not whole")
-        << lengthFilter(LengthFilter::KeepLonger, u"7.5"_s) << u"a\r\nb"_s << u"非整数"_s << None << true;
+        << OpRow{length(LengthFilter::KeepLonger, u"7.5"_s), u"a\r\nb"_s, u"非整数"_s, None, None};
+    QTest::newRow("contains: an empty keyword comes first") << OpRow{containing({}), {}, u"请输入关键词"_s, None, None};
     QTest::newRow("contains: three lines are too few")
-        << containing(u"a"_s) << u"a\r\nb\r\nc"_s << u"数据不足，人工去除吧"_s << None << true;
+        << OpRow{containing(u"a"_s), u"a\r\nb\r\nc"_s, u"数据不足，人工去除吧"_s, None, None};
     // Lengths are UTF-16 units of the untrimmed line, compared strictly.
     QTest::newRow("length: spaces count, a character above U+FFFF counts 2")
-        << lengthFilter(LengthFilter::KeepShorter, u"3"_s) << u" a \r\n\U0001F600\r\nab"_s
-        << u"ab\r\n\U0001F600\r\n\r\n"_s << u" a \r\n\r\n"_s << true;
+        << OpRow{length(LengthFilter::KeepShorter, u"3"_s),
+                 u" a \r\n\U0001F600\r\nab"_s,
+                 u"ab\r\n\U0001F600\r\n\r\n"_s,
+                 u" a \r\n\r\n"_s,
+                 None,
+                 3};
     QTest::newRow("length: an N too big for any integer keeps every line")
-        << lengthFilter(LengthFilter::KeepShorter, u"1e400"_s) << u"a\r\nb"_s << u"b\r\na\r\n\r\n"_s << CRLF << true;
+        << OpRow{length(LengthFilter::KeepShorter, u"1e400"_s), u"a\r\nb"_s, u"b\r\na\r\n\r\n"_s, CRLF, None, 2};
     // Removed lines are front-joined without the group's extra CR LF.
     QTest::newRow("contains: a trailing break makes the fourth line")
-        << containing(u"b"_s) << u"a\r\nb\r\nc\r\n"_s << u"\r\nc\r\na\r\n\r\n"_s << u"b\r\n"_s << true;
-}
-
-void TestLineCommands::filters()
-{
-    QFETCH(Filter, filter);
-    QFETCH(QString, text);
-    QFETCH(QString, expected);
-    QFETCH(QString, setAside);
-    QFETCH(bool, metered);
-    RecordingMeter meter;
-    const LineOpResult r = filter(text, meter);
-    QCOMPARE(r.refused() ? r.refusal : r.text, expected);
-    QCOMPARE(r.setAside.value_or(None), setAside);
-    checkMeter(meter, r.refused() || !metered, text, SplitLines(text).size());
-}
-
-void TestLineCommands::boxed_data()
-{
-    QTest::addColumn<Boxed>("op");
-    QTest::addColumn<QString>("text");
-    QTest::addColumn<QString>("expected"); // or the refusal
-    QTest::addColumn<QString>("box");      // the cleaned box, or None
+        << OpRow{containing(u"b"_s), u"a\r\nb\r\nc\r\n"_s, u"\r\nc\r\na\r\n\r\n"_s, u"b\r\n"_s, None, 4};
     QTest::newRow("留后: the text between the first and second marker; other lines as they are")
-        << piece(MarkerPiece::After, u"|"_s) << u"a|b|c\r\n x "_s << u" x \r\nb\r\n"_s << u"|"_s;
+        << OpRow{piece(MarkerPiece::After, u"|"_s), u"a|b|c\r\n x "_s, u" x \r\nb\r\n"_s, None, u"|"_s, 2};
     QTest::newRow("留后: occurrences do not overlap")
-        << piece(MarkerPiece::After, u"aa"_s) << u"aaaa\r\nxaaay"_s << u"ay\r\n\r\n"_s << u"aa"_s;
+        << OpRow{piece(MarkerPiece::After, u"aa"_s), u"aaaa\r\nxaaay"_s, u"ay\r\n\r\n"_s, None, u"aa"_s, 2};
     QTest::newRow("留前: a marker of spaces is empty and keeps every line whole")
-        << piece(MarkerPiece::Before, u" "_s) << u"ab\r\n\r\ncd"_s << u"cd\r\n\r\nab\r\n"_s << QString();
+        << OpRow{piece(MarkerPiece::Before, u" "_s), u"ab\r\n\r\ncd"_s, u"cd\r\n\r\nab\r\n"_s, None, QString(), 3};
+    QTest::newRow("留前: a refusal still cleans the box")
+        << OpRow{piece(MarkerPiece::Before, u" | "_s), u"a|b"_s, NoBreak, None, u"|"_s};
+    QTest::newRow("加关键词: a refusal leaves the box as typed")
+        << OpRow{[](QStringView t, ProgressMeter& m) { return AddKeyword(t, u" K ", KeywordSide::Front, m); },
+                 u"abc"_s,
+                 NoBreak,
+                 None,
+                 None};
     QTest::newRow("取右位数: lines trimmed before they are measured and cut")
-        << take(LineEnd::Right, u" 2\r\n"_s) << u"  abcd  \r\n x "_s << u"x\r\ncd\r\n"_s << u"2"_s;
+        << OpRow{take(LineEnd::Right, u" 2\r\n"_s), u"  abcd  \r\n x "_s, u"x\r\ncd\r\n"_s, None, u"2"_s, 2};
+    // A Chinese input method types full-width digits and spaces; the box keeps them.
+    QTest::newRow("取右位数: a full-width count")
+        << OpRow{take(LineEnd::Right, u"\u3000１"_s), u"abc\r\nxy"_s, u"y\r\nc\r\n"_s, None, u"\u3000１"_s, 2};
     // N is rounded to the nearest integer, ties to even; lines shorter than the unrounded N stay.
     QTest::newRow("2.5: three units cut to two")
-        << take(LineEnd::Left, u"2.5"_s) << u"abc\r\nxy"_s << u"xy\r\nab\r\n"_s << u"2.5"_s;
+        << OpRow{take(LineEnd::Left, u"2.5"_s), u"abc\r\nxy"_s, u"xy\r\nab\r\n"_s, None, u"2.5"_s, 2};
     QTest::newRow("1.5: two units stay whole, three cut to two")
-        << take(LineEnd::Right, u"1.5"_s) << u"ab\r\nxyz"_s << u"yz\r\nab\r\n"_s << u"1.5"_s;
+        << OpRow{take(LineEnd::Right, u"1.5"_s), u"ab\r\nxyz"_s, u"yz\r\nab\r\n"_s, None, u"1.5"_s, 2};
     QTest::newRow("取左位数: a lone break inside a line is removed first")
-        << take(LineEnd::Left, u"2"_s) << u"a\nbc\r\nx"_s << u"x\r\nab\r\n"_s << u"2"_s;
+        << OpRow{take(LineEnd::Left, u"2"_s), u"a\nbc\r\nx"_s, u"x\r\nab\r\n"_s, None, u"2"_s, 2};
     QTest::newRow("取左位数: a negative count empties the lines")
-        << take(LineEnd::Left, u"-1"_s) << u"abc\r\n\r\nd"_s << u"\r\n\r\n\r\n"_s << u"-1"_s;
+        << OpRow{take(LineEnd::Left, u"-1"_s), u"abc\r\n\r\nd"_s, u"\r\n\r\n\r\n"_s, None, u"-1"_s, 3};
     QTest::newRow("取左位数: counts UTF-16 units, so a cut may split a surrogate pair")
-        << take(LineEnd::Left, u"1"_s) << u"\U0001F600x\r\n"_s << u"\r\n\xD83D\r\n"_s << u"1"_s;
+        << OpRow{take(LineEnd::Left, u"1"_s), u"\U0001F600x\r\n"_s, u"\r\n\xD83D\r\n"_s, None, u"1"_s, 2};
     QTest::newRow("取左位数: no line break is refused before no number, the box cleaned")
-        << take(LineEnd::Left, u" x\r\n"_s) << u"abc"_s << u"数据不足 没有发现换行符"_s << u"x"_s;
+        << OpRow{take(LineEnd::Left, u" x\r\n"_s), u"abc"_s, NoBreak, None, u"x"_s};
 }
 
-void TestLineCommands::boxed()
+void TestLineCommands::operations()
 {
-    QFETCH(Boxed, op);
-    QFETCH(QString, text);
-    QFETCH(QString, expected);
-    QFETCH(QString, box);
+    QFETCH(OpRow, row);
     RecordingMeter meter;
-    const BoxedOpResult r = op(text, meter);
-    QCOMPARE(r.result.refused() ? r.result.refusal : r.result.text, expected);
-    QCOMPARE(r.box.value_or(None), box);
-    checkMeter(meter, r.result.refused(), text, SplitLines(text).size());
+    const BoxedOpResult r = row.op(row.text, meter);
+    QCOMPARE(r.result.refused() ? r.result.refusal : r.result.text, row.expected);
+    QCOMPARE(r.result.setAside.value_or(None), row.aside);
+    QCOMPARE(r.box.value_or(None), row.box);
+    // A metered line loop runs the meter once over every line; a refusal leaves it alone.
+    const bool idle = r.result.refused() || row.steps < 0;
+    QCOMPARE(meter.started, idle ? -1 : SplitLines(row.text).size());
+    QCOMPARE(meter.steps, idle ? 0 : row.steps);
+    QCOMPARE(meter.finished, idle ? 0 : 1);
 }
 
 void TestLineCommands::parseNumber_data()
