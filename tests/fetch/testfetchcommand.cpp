@@ -61,6 +61,8 @@ private slots:
     void closingTheWindowMidFetchIsSafe();
 
 private:
+    void waitPastLate();
+
     LoopbackHttpServer m_server;
 };
 
@@ -74,6 +76,18 @@ void TestFetchCommand::initTestCase()
     // Sooner than the idle time-out, so only an abandoned fetch misses it.
     m_server.route("/late", {head(200, {}, 5) + "first", 300});
     m_server.route("/slow", {head(200, {}, 5) + "slow\n", 400});
+    m_server.route("/later", {head(200, {}, 5) + "later", 700});
+}
+
+// Returns once a page sent well after "/late"'s has arrived, so that one would have too.
+void TestFetchCommand::waitPastLate()
+{
+    bool arrived = false;
+    QObject context;
+    HttpGetBytes(FetchRequest().setUrl(m_server.url(QStringLiteral("/later"))), &context, [&](const FetchResult&) {
+        arrived = true;
+    });
+    QTRY_VERIFY(arrived);
 }
 
 void TestFetchCommand::fetchShowsThePageOrTheReason_data()
@@ -165,9 +179,8 @@ void TestFetchCommand::secondFetchAbandonsTheFirst()
     Window w;
     w.fetch(m_server.url(QStringLiteral("/late")));
     w.fetch(m_server.url(QStringLiteral("/lf")));
-    QTRY_COMPARE(w.form.windowTitle(), QStringLiteral("读取完毕"));
-    // Long enough for the first page to have arrived, had it still been waited for.
-    QTest::qWait(1000);
+    waitPastLate();
+    QCOMPARE(w.form.windowTitle(), QStringLiteral("读取完毕"));
     QCOMPARE(w.quan(), Lines);
 }
 
@@ -188,7 +201,7 @@ void TestFetchCommand::closingTheWindowMidFetchIsSafe()
     w->fetch(m_server.url(QStringLiteral("/late")));
     w.reset();
     // The page arrives with no window to write to; nothing may touch the dead one.
-    QTest::qWait(1000);
+    waitPastLate();
 }
 
 QTEST_MAIN(TestFetchCommand)
