@@ -44,21 +44,14 @@ struct OpRow
 };
 
 // Hands out the given values in turn, then repeats the last one.
-class ScriptedSource final : public UniformSource
+struct ScriptedSource final : UniformSource
 {
-public:
-    explicit ScriptedSource(std::vector<double> values)
-        : m_values(std::move(values))
-    {
-    }
+    std::vector<double> values;
+    std::size_t drawn = 0;
     double next() override
     {
-        return m_values[std::min(drawn++, m_values.size() - 1)];
+        return values[std::min(drawn++, values.size() - 1)];
     }
-    std::size_t drawn = 0;
-
-private:
-    std::vector<double> m_values;
 };
 
 // 去重复 as literally described: search every line in the whole kept text, built by
@@ -111,7 +104,6 @@ void TestLineCommands::operations_data()
 {
     QTest::addColumn<OpRow>("row");
     const auto dedup = lineOp([](QStringView t, ProgressMeter& m) { return RemoveDuplicates(t, m); });
-    const auto html = lineOp([](QStringView t, ProgressMeter&) { return LineOpResult{{}, StripHtmlTags(t), {}}; });
     const auto chinese =
         lineOp([](QStringView t, ProgressMeter&) { return FilterChinese(t, ChineseFilter::KeepChinese); });
     const auto length = [](LengthFilter mode, const QString& n) {
@@ -126,17 +118,10 @@ void TestLineCommands::operations_data()
     const auto take = [](LineEnd end, const QString& n) -> Op {
         return [=](QStringView t, ProgressMeter& m) { return TakeChars(t, n, end, m); };
     };
-    // 去重复 steps on the kept lines only.
-    QTest::newRow("去重复: a line containing an earlier line stays")
-        << OpRow{dedup, u"ab\r\nabc\r\n"_s, u"abc\r\nab\r\n"_s, None, None, 2};
-    QTest::newRow("去重复: an empty first line stays and ends up last")
-        << OpRow{dedup, u"\r\na\r\nb"_s, u"b\r\na\r\n\r\n"_s, None, None, 3};
+    // 去重复 steps on the kept lines only; its texts, like 去HTML's, are checked against a
+    // literal version below.
     QTest::newRow("去重复: case-sensitive") << OpRow{dedup, u"A\r\na\r\nA"_s, u"a\r\nA\r\n"_s, None, None, 2};
     QTest::newRow("去重复: two lines are too few") << OpRow{dedup, u"a\r\nb"_s, u"数据不足，人工去除吧"_s, None, None};
-    QTest::newRow("去HTML: < then LF starts no tag") << OpRow{html, u"a<\nb>c"_s, u"a<\nb>c"_s, None, None, -1};
-    QTest::newRow("去HTML: < then CR starts a tag") << OpRow{html, u"a<\rb>c"_s, u"ac"_s, None, None, -1};
-    QTest::newRow("去HTML: a tag runs to the last > before the next <")
-        << OpRow{html, u"<a>x>y<b>z"_s, u"yz"_s, None, None, -1};
     QTest::newRow("去英文: only U+4E00 to U+9FA5 count as Chinese")
         << OpRow{chinese,
                  u"\u4E00\r\n\u4DFF\r\n\u9FA5\r\n\u9FA6\r\n，\r\n\U00020000"_s,
@@ -268,7 +253,8 @@ void TestLineCommands::shuffleFollowsTheSwapPass()
     QFETCH(QString, text);
     QFETCH(std::vector<double>, draws);
     QFETCH(QString, expected);
-    ScriptedSource random(draws);
+    ScriptedSource random;
+    random.values = draws;
     QCOMPARE(RndLine(text, random), expected);
     QCOMPARE(random.drawn, static_cast<std::size_t>(SplitLines(text).size()));
 }
@@ -421,11 +407,8 @@ void TestLineCommands::containsAgreesWithLineByLineSearch_data()
     QTest::addColumn<int>("keywordLength");
     QTest::addColumn<int>("lineLength");
     QTest::newRow("two-unit keywords, repeated letters") << u"aab"_s << 2 << 8;
-    QTest::newRow("Chinese keywords") << u"手机价格"_s << 2 << 8;
-    QTest::newRow("longer keywords over few letters") << u"ab"_s << 4 << 8;
     QTest::newRow("lone CR and LF in lines and keywords") << u"a\rb\n"_s << 2 << 8;
-    // Long runs of one letter make the search hand over from the first-unit scan.
-    QTest::newRow("runs of one letter, long keywords") << u"aaaaaaab"_s << 120 << 400;
+    // Long runs make the search hand over from the first-unit scan; a match must not cross a break.
     QTest::newRow("runs and lone breaks, long keywords") << u"aaaaaa\r\n"_s << 60 << 300;
 }
 
