@@ -90,14 +90,8 @@ private slots:
     void shuffleFollowsTheSwapPass();
     void twisterSpreadsOverZeroToOne();
 
-    void dedupAgreesWithLiteralAlgorithm_data();
-    void dedupAgreesWithLiteralAlgorithm();
-    void htmlAgreesWithRegularExpressions();
-    void emptyLineRulesAgreeWithTheReplacePasses();
-    void containsAgreesWithLineByLineSearch_data();
-    void containsAgreesWithLineByLineSearch();
-    void textSearchAgreesWithPlainScan_data();
-    void textSearchAgreesWithPlainScan();
+    void agreesWithLiteralVersion_data();
+    void agreesWithLiteralVersion();
 };
 
 void TestLineCommands::operations_data()
@@ -311,34 +305,24 @@ QStringList hostileLines(const QString& shape, QRandomGenerator& rng)
     return lines;
 }
 
-void TestLineCommands::dedupAgreesWithLiteralAlgorithm_data()
+// Random inputs compared with a literal version of the operation, `rounds` times from one seed.
+struct Agreement
 {
-    QTest::addColumn<QString>("alphabet");
-    QTest::addColumn<int>("maxLength");
-    QTest::addColumn<QString>("shape"); // a hostile shape instead of random pieces
-    QTest::newRow("Chinese and Latin, keyword length") << u"手机价格ab"_s << 8 << QString();
-    QTest::newRow("long lines cross the anchor length") << u"xy"_s << 40 << QString();
-    QTest::newRow("lone CR and LF inside lines") << u"a\r\nb"_s << 5 << QString();
-    QTest::newRow("NUL and surrogate halves") << u"\0a\xD83D\xDE00"_s << 6 << QString();
-    QTest::newRow("runs of one character") << QString() << 0 << u"runs"_s;
-    QTest::newRow("many lengths behind one start") << QString() << 0 << u"lengths"_s;
-    QTest::newRow("periodic text") << QString() << 0 << u"periodic"_s;
-    QTest::newRow("prefixes and suffixes") << QString() << 0 << u"prefixes"_s;
-}
+    int rounds;
+    quint32 seed;
+    std::function<void(QRandomGenerator&)> round;
+};
 
-void TestLineCommands::dedupAgreesWithLiteralAlgorithm()
+Agreement dedupAgrees(const QString& alphabet, int maxLength, const QString& shape = {})
 {
-    QFETCH(QString, alphabet);
-    QFETCH(int, maxLength);
-    QFETCH(QString, shape);
-    QRandomGenerator rng(20261206);
-    for (int round = 0; round < (shape.isEmpty() ? 60 : 4); ++round) {
+    const auto round = [=](QRandomGenerator& rng) {
         QStringList pieces = hostileLines(shape, rng);
         for (int i = 0; shape.isEmpty() && i < 150; ++i) {
             // Earlier lines and their parts come back often, as in real keyword lists.
             if (!pieces.isEmpty() && rng.bounded(3) == 0) {
                 const QString& earlier = pieces[rng.bounded(static_cast<int>(pieces.size()))];
-                pieces.append(earlier.mid(rng.bounded(static_cast<int>(earlier.size()) + 1), rng.bounded(maxLength)));
+                const int from = rng.bounded(static_cast<int>(earlier.size()) + 1);
+                pieces.append(earlier.mid(from, rng.bounded(maxLength)));
             } else {
                 pieces.append(randomText(rng, alphabet, rng.bounded(maxLength + 1)));
             }
@@ -346,85 +330,19 @@ void TestLineCommands::dedupAgreesWithLiteralAlgorithm()
         const QString text = pieces.join(CRLF);
         NullProgressMeter meter;
         QCOMPARE(RemoveDuplicates(text, meter).text, literalDedup(text));
-    }
+    };
+    return {shape.isEmpty() ? 60 : 4, 20261206, round};
 }
 
-void TestLineCommands::htmlAgreesWithRegularExpressions()
+Agreement containsAgrees(const QString& alphabet, int keywordLength, int lineLength)
 {
-    // Starts on "<" followed by LF, CR, "/", "<" and ">" all occur, and a surrogate pair.
-    const QStringList pieces = u"<|<|>|/|a| |\r|\n|\r\n|中|\U0001F600|</|<b>"_s.split(u'|');
-    QRandomGenerator rng(20240601);
-    for (int round = 0; round < 30000; ++round) {
-        QString text;
-        for (int i = rng.bounded(24); i > 0; --i)
-            text += pieces[rng.bounded(static_cast<int>(pieces.size()))];
-        QCOMPARE(StripHtmlTags(text), referenceStrip(text));
-    }
-}
-
-void TestLineCommands::emptyLineRulesAgreeWithTheReplacePasses()
-{
-    // 去空行 and the keyword commands are described by two replace passes over the whole text
-    // (three CR LF to one, then two to one); both shrink each run of breaks in one walk instead.
-    const QStringList pieces = u"\r\n|\r\n|\r\n|\r|\n|x| "_s.split(u'|');
-    QRandomGenerator rng(99);
-    for (int round = 0; round < 3000; ++round) {
-        QString text;
-        for (int i = rng.bounded(40); i > 0; --i)
-            text += pieces[rng.bounded(static_cast<int>(pieces.size()))];
-        RecordingMeter meter;
-        const LineOpResult emptyLines = RemoveEmptyLines(text);
-        const BoxedOpResult keyword = AddKeyword(text, u"K", KeywordSide::Front, meter);
-        if (!text.contains(CRLF)) {
-            QVERIFY(emptyLines.refused() && keyword.result.refused());
-            continue;
-        }
-        const QString collapsed = ReplaceAll(ReplaceAll(text, u"\r\n\r\n\r\n", CRLF), u"\r\n\r\n", CRLF);
-        // 去空行 then cuts one break at the start and one at the end.
-        QString trimmed = collapsed;
-        if (trimmed.startsWith(CRLF))
-            trimmed.remove(0, CRLF.size());
-        if (trimmed.endsWith(CRLF))
-            trimmed.chop(CRLF.size());
-        QCOMPARE(emptyLines.text, trimmed);
-        // The keyword commands take the lines left, cleaned, drop the empty ones, and count them
-        // all on the meter.
-        QStringList survivors;
-        qsizetype entries = 0;
-        for (QStringView line : SplitLines(collapsed)) {
-            ++entries;
-            if (!StripLineBreaks(line).isEmpty())
-                survivors.append(u"K"_s + StripLineBreaks(line));
-        }
-        QCOMPARE(keyword.result.text, literalGroupedJoin(survivors));
-        QCOMPARE(meter.started, entries);
-    }
-}
-
-void TestLineCommands::containsAgreesWithLineByLineSearch_data()
-{
-    QTest::addColumn<QString>("alphabet");
-    QTest::addColumn<int>("keywordLength");
-    QTest::addColumn<int>("lineLength");
-    QTest::newRow("two-unit keywords, repeated letters") << u"aab"_s << 2 << 8;
-    QTest::newRow("lone CR and LF in lines and keywords") << u"a\rb\n"_s << 2 << 8;
-    // Long runs make the search hand over from the first-unit scan; a match must not cross a break.
-    QTest::newRow("runs and lone breaks, long keywords") << u"aaaaaa\r\n"_s << 60 << 300;
-}
-
-void TestLineCommands::containsAgreesWithLineByLineSearch()
-{
-    QFETCH(QString, alphabet);
-    QFETCH(int, keywordLength);
-    QFETCH(int, lineLength);
-    QRandomGenerator rng(7);
-    for (int round = 0; round < 200; ++round) {
+    const auto round = [=, count = 0](QRandomGenerator& rng) mutable {
         QStringList lines;
         for (int i = 4 + rng.bounded(30); i > 0; --i)
             lines.append(randomText(rng, alphabet, rng.bounded(lineLength + 1)));
         QString keyword = randomText(rng, alphabet, 1 + rng.bounded(keywordLength));
         const QString& source = lines[rng.bounded(static_cast<int>(lines.size()))];
-        if (round % 2 && !source.isEmpty()) {
+        if (count++ % 2 && !source.isEmpty()) {
             // A piece of a line, found at least there.
             const int from = rng.bounded(static_cast<int>(source.size()));
             keyword = source.mid(from, 1 + rng.bounded(std::min<int>(keywordLength, source.size() - from)));
@@ -438,45 +356,27 @@ void TestLineCommands::containsAgreesWithLineByLineSearch()
         const LineOpResult r = RemoveContaining(text, keyword, meter);
         QCOMPARE(r.text, literalGroupedJoin(kept));
         QCOMPARE(*r.setAside, literalFrontJoin(removed));
-    }
-}
-
-void TestLineCommands::textSearchAgreesWithPlainScan_data()
-{
-    QTest::addColumn<QString>("alphabet");
-    QTest::addColumn<int>("keywordLength");
-    QTest::addColumn<int>("textLength");
-    QTest::addColumn<bool>("periodic"); // keyword and text repeat a short piece, a unit or two changed
-    QTest::newRow("two letters, short keywords") << u"ab"_s << 3 << 60 << false;
-    QTest::newRow("two letters, keywords past the first-unit scan") << u"ab"_s << 100 << 400 << false;
-    QTest::newRow("runs of one letter") << u"aaaaaaab"_s << 60 << 400 << false;
-    QTest::newRow("periodic keywords in near-periodic text") << u"abc"_s << 40 << 400 << true;
-    QTest::newRow("units sharing their low byte") << u"a\u0161b\u0162"_s << 30 << 300 << false;
-    QTest::newRow("NUL and surrogate halves") << u"\0a\xD83D\xDE00"_s << 30 << 300 << false;
-    QTest::newRow("keywords longer than the text") << u"ab"_s << 50 << 20 << false;
-}
-
-void TestLineCommands::textSearchAgreesWithPlainScan()
-{
-    QFETCH(QString, alphabet);
-    QFETCH(int, keywordLength);
-    QFETCH(int, textLength);
-    QFETCH(bool, periodic);
-    const auto changeSome = [&](QRandomGenerator& rng, QString s, int changes) {
-        for (; changes > 0 && !s.isEmpty(); --changes)
-            s[rng.bounded(static_cast<int>(s.size()))] = alphabet[rng.bounded(static_cast<int>(alphabet.size()))];
-        return s;
     };
-    QRandomGenerator rng(15);
-    for (int round = 0; round < 300; ++round) {
+    return {200, 7, round};
+}
+
+// With `periodic`, keyword and text repeat a short piece, a unit or two changed.
+Agreement searchAgrees(const QString& alphabet, int keywordLength, int textLength, bool periodic = false)
+{
+    const auto round = [=](QRandomGenerator& rng) {
+        const auto changeSome = [&](QString s, int changes) {
+            for (; changes > 0 && !s.isEmpty(); --changes)
+                s[rng.bounded(static_cast<int>(s.size()))] = alphabet[rng.bounded(static_cast<int>(alphabet.size()))];
+            return s;
+        };
         const int m = 1 + rng.bounded(keywordLength);
         const int n = rng.bounded(textLength + 1);
         QString keyword = randomText(rng, alphabet, m);
         QString text = randomText(rng, alphabet, n);
         if (periodic) {
             const QString piece = randomText(rng, alphabet, 1 + rng.bounded(3));
-            keyword = changeSome(rng, piece.repeated(m).left(m), rng.bounded(2));
-            text = changeSome(rng, piece.repeated(n).left(n), rng.bounded(3));
+            keyword = changeSome(piece.repeated(m).left(m), rng.bounded(2));
+            text = changeSome(piece.repeated(n).left(n), rng.bounded(3));
         }
         // The plain scan: every start, compared in full.
         std::vector<qsizetype> next(text.size() + 2, -1);
@@ -485,10 +385,93 @@ void TestLineCommands::textSearchAgreesWithPlainScan()
         const TextSearch search(keyword);
         for (qsizetype from = 0; from <= text.size() + 1; ++from)
             QCOMPARE(search.indexIn(text, from), next[from]);
+    };
+    return {300, 15, round};
+}
+
+// Starts on "<" followed by LF, CR, "/", "<" and ">" all occur, and a surrogate pair.
+void stripAgrees(QRandomGenerator& rng)
+{
+    static const QStringList pieces = u"<|<|>|/|a| |\r|\n|\r\n|中|\U0001F600|</|<b>"_s.split(u'|');
+    QString text;
+    for (int i = rng.bounded(24); i > 0; --i)
+        text += pieces[rng.bounded(static_cast<int>(pieces.size()))];
+    QCOMPARE(StripHtmlTags(text), referenceStrip(text));
+}
+
+// 去空行 and the keyword commands are described by two replace passes over the whole text
+// (three CR LF to one, then two to one); both shrink each run of breaks in one walk instead.
+void emptyLinesAgree(QRandomGenerator& rng)
+{
+    static const QStringList pieces = u"\r\n|\r\n|\r\n|\r|\n|x| "_s.split(u'|');
+    QString text;
+    for (int i = rng.bounded(40); i > 0; --i)
+        text += pieces[rng.bounded(static_cast<int>(pieces.size()))];
+    RecordingMeter meter;
+    const LineOpResult emptyLines = RemoveEmptyLines(text);
+    const BoxedOpResult keyword = AddKeyword(text, u"K", KeywordSide::Front, meter);
+    if (!text.contains(CRLF)) {
+        QVERIFY(emptyLines.refused() && keyword.result.refused());
+        return;
     }
+    const QString collapsed = ReplaceAll(ReplaceAll(text, u"\r\n\r\n\r\n", CRLF), u"\r\n\r\n", CRLF);
+    // 去空行 then cuts one break at the start and one at the end.
+    QString trimmed = collapsed;
+    if (trimmed.startsWith(CRLF))
+        trimmed.remove(0, CRLF.size());
+    if (trimmed.endsWith(CRLF))
+        trimmed.chop(CRLF.size());
+    QCOMPARE(emptyLines.text, trimmed);
+    // The keyword commands take the lines left, cleaned, drop the empty ones, and count them
+    // all on the meter.
+    QStringList survivors;
+    qsizetype entries = 0;
+    for (QStringView line : SplitLines(collapsed)) {
+        ++entries;
+        if (!StripLineBreaks(line).isEmpty())
+            survivors.append(u"K"_s + StripLineBreaks(line));
+    }
+    QCOMPARE(keyword.result.text, literalGroupedJoin(survivors));
+    QCOMPARE(meter.started, entries);
+}
+
+void TestLineCommands::agreesWithLiteralVersion_data()
+{
+    QTest::addColumn<Agreement>("row");
+    QTest::newRow("去重复: Chinese and Latin, keyword length") << dedupAgrees(u"手机价格ab"_s, 8);
+    QTest::newRow("去重复: long lines cross the anchor length") << dedupAgrees(u"xy"_s, 40);
+    QTest::newRow("去重复: lone CR and LF inside lines") << dedupAgrees(u"a\r\nb"_s, 5);
+    QTest::newRow("去重复: NUL and surrogate halves") << dedupAgrees(u"\0a\xD83D\xDE00"_s, 6);
+    QTest::newRow("去重复: runs of one character") << dedupAgrees({}, 0, u"runs"_s);
+    QTest::newRow("去重复: many lengths behind one start") << dedupAgrees({}, 0, u"lengths"_s);
+    QTest::newRow("去重复: periodic text") << dedupAgrees({}, 0, u"periodic"_s);
+    QTest::newRow("去重复: prefixes and suffixes") << dedupAgrees({}, 0, u"prefixes"_s);
+    QTest::newRow("去HTML: the tag patterns by regular expressions") << Agreement{30000, 20240601, stripAgrees};
+    QTest::newRow("empty lines: the replace passes") << Agreement{3000, 99, emptyLinesAgree};
+    QTest::newRow("去包含: two-unit keywords, repeated letters") << containsAgrees(u"aab"_s, 2, 8);
+    QTest::newRow("去包含: lone CR and LF in lines and keywords") << containsAgrees(u"a\rb\n"_s, 2, 8);
+    // Long runs make the search hand over from the first-unit scan; a match must not cross a break.
+    QTest::newRow("去包含: runs and lone breaks, long keywords") << containsAgrees(u"aaaaaa\r\n"_s, 60, 300);
+    QTest::newRow("search: two letters, short keywords") << searchAgrees(u"ab"_s, 3, 60);
+    QTest::newRow("search: two letters, keywords past the first-unit scan") << searchAgrees(u"ab"_s, 100, 400);
+    QTest::newRow("search: runs of one letter") << searchAgrees(u"aaaaaaab"_s, 60, 400);
+    QTest::newRow("search: periodic keywords in near-periodic text") << searchAgrees(u"abc"_s, 40, 400, true);
+    QTest::newRow("search: units sharing their low byte") << searchAgrees(u"a\u0161b\u0162"_s, 30, 300);
+    QTest::newRow("search: NUL and surrogate halves") << searchAgrees(u"\0a\xD83D\xDE00"_s, 30, 300);
+    QTest::newRow("search: keywords longer than the text") << searchAgrees(u"ab"_s, 50, 20);
     // An empty keyword is found where the search starts, as long as that is in the text.
-    QCOMPARE(TextSearch(u"").indexIn(u"abc", 3), 3);
-    QCOMPARE(TextSearch(u"").indexIn(u"abc", 4), -1);
+    QTest::newRow("search: an empty keyword") << Agreement{1, 0, [](QRandomGenerator&) {
+                                                               QCOMPARE(TextSearch(u"").indexIn(u"abc", 3), 3);
+                                                               QCOMPARE(TextSearch(u"").indexIn(u"abc", 4), -1);
+                                                           }};
+}
+
+void TestLineCommands::agreesWithLiteralVersion()
+{
+    QFETCH(Agreement, row);
+    QRandomGenerator rng(row.seed);
+    for (int round = 0; round < row.rounds && !QTest::currentTestFailed(); ++round)
+        row.round(rng);
 }
 
 QTEST_APPLESS_MAIN(TestLineCommands)
