@@ -67,7 +67,7 @@ inline void TrustLoopbackCertificate()
 enum class Scheme
 {
     Http,
-    Https,
+    Https
 };
 
 // Answers each request path with its reply (others with 404), one request a connection, and
@@ -76,7 +76,6 @@ class LoopbackHttpServer
 {
 public:
     explicit LoopbackHttpServer(Scheme scheme = Scheme::Http)
-        : m_scheme(scheme)
     {
         if (scheme == Scheme::Https) {
             auto server = std::make_unique<QSslServer>();
@@ -90,15 +89,27 @@ public:
         }
         // Emitted once a connection is ready to use: for https, after the handshake.
         QObject::connect(m_server.get(), &QTcpServer::pendingConnectionAvailable, m_server.get(), [this] {
-            while (QTcpSocket* socket = m_server->nextPendingConnection())
-                accept(socket);
+            while (QTcpSocket* socket = m_server->nextPendingConnection()) {
+                QObject::connect(socket, &QTcpSocket::disconnected, socket, &QObject::deleteLater);
+                QObject::connect(
+                    socket, &QTcpSocket::readyRead, socket, [this, socket, received = QByteArray()]() mutable {
+                        if (received.contains("\r\n\r\n"))
+                            return;
+                        received += socket->readAll();
+                        if (received.contains("\r\n\r\n")) {
+                            m_requests.append(received.left(received.indexOf("\r\n\r\n") + 4));
+                            send(socket,
+                                 m_routes.value(received.split(' ').value(1), answer(404, "<html>error page</html>")));
+                        }
+                    });
+            }
         });
         if (!m_server->listen(QHostAddress::LocalHost))
             qFatal("loopback server cannot listen");
     }
     QString url(const QString& path) const
     {
-        const char* scheme = m_scheme == Scheme::Https ? "https" : "http";
+        const char* scheme = qobject_cast<QSslServer*>(m_server.get()) ? "https" : "http";
         return QStringLiteral("%1://127.0.0.1:%2").arg(QLatin1String(scheme)).arg(m_server->serverPort()) + path;
     }
     void route(const QByteArray& path, const Reply& reply)
@@ -111,19 +122,6 @@ public:
     }
 
 private:
-    void accept(QTcpSocket* socket)
-    {
-        QObject::connect(socket, &QTcpSocket::disconnected, socket, &QObject::deleteLater);
-        QObject::connect(socket, &QTcpSocket::readyRead, socket, [this, socket, received = QByteArray()]() mutable {
-            if (received.contains("\r\n\r\n"))
-                return;
-            received += socket->readAll();
-            if (received.contains("\r\n\r\n")) {
-                m_requests.append(received.left(received.indexOf("\r\n\r\n") + 4));
-                send(socket, m_routes.value(received.split(' ').value(1), answer(404, "<html>error page</html>")));
-            }
-        });
-    }
     static void send(QTcpSocket* socket, const Reply& r)
     {
         if (r.delayMs < 0)
@@ -144,7 +142,6 @@ private:
         timer->start(r.delayMs);
     }
 
-    Scheme m_scheme;
     std::unique_ptr<QTcpServer> m_server;
     QHash<QByteArray, Reply> m_routes;
     QList<QByteArray> m_requests;
