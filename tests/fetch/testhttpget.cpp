@@ -54,10 +54,8 @@ class TestHttpGet final : public QObject
 
 private slots:
     void initTestCase();
-    void pageArrives_data();
-    void pageArrives();
-    void failureGivesNoBytes_data();
-    void failureGivesNoBytes();
+    void fetchEnds_data();
+    void fetchEnds();
     void bodyFasterThanTheEventLoopIsHeldBack();
     void retrievalRunsOffTheCallersThread();
 
@@ -82,11 +80,21 @@ std::optional<FetchResult> TestHttpGet::get(const QUrl& url, const FetchLimits& 
     return QTest::qWaitFor([&result] { return result.has_value(); }, OutcomeWaitMs) ? result : std::nullopt;
 }
 
-void TestHttpGet::pageArrives_data()
+void TestHttpGet::fetchEnds_data()
 {
     QTest::addColumn<Reply>("reply");
-    QTest::addColumn<QByteArray>("body");
     QTest::addColumn<bool>("tls"); // the reply comes from the https server
+    QTest::addColumn<FetchLimits>("limits");
+    QTest::addColumn<QString>("reason"); // none when the page arrives
+    QTest::addColumn<QByteArray>("body");
+    QTest::addColumn<int>("requests"); // what the server is asked, or -1 (Qt retries some failures)
+    const auto page = [](const char* name, const Reply& r, const QByteArray& body = Page, bool tls = false) {
+        QTest::newRow(name) << r << tls << Limits << QString() << body << -1;
+    };
+    // A failure gives no bytes.
+    const auto row = [](const char* name, const Reply& r, const char* reason, FetchLimits limits = Limits, int n = -1) {
+        QTest::newRow(name) << r << false << limits << QString::fromUtf8(reason) << QByteArray() << n;
+    };
     const QByteArray zlib = qCompress(Page).mid(4);
     const auto at = [](LoopbackHttpServer& server, const char* path) {
         return server.url(QLatin1String(path)).toLatin1();
@@ -94,48 +102,25 @@ void TestHttpGet::pageArrives_data()
     m_server.route("/page", answer(200, Page));
     m_tls.route("/page", answer(200, Page));
     m_server.route("/up", redirect(at(m_tls, "/page")));
-    QTest::newRow("200 gives the body byte for byte") << answer(200, Page) << Page << false;
-    QTest::newRow("empty 200 is a page") << answer(200, {}) << QByteArray() << false;
-    QTest::newRow("redirect is followed") << redirect("/page") << Page << false;
-    QTest::newRow("body beyond the announced length is no part of it")
-        << Reply{head(200, {}, 5) + "hello and then some"} << QByteArray("hello") << false;
-    QTest::newRow("gzip") << coded("gzip", gzip(Page)) << Page << false;
-    QTest::newRow("x-gzip") << coded("x-gzip", gzip(Page)) << Page << false;
-    QTest::newRow("two gzip members make one page")
-        << coded("gzip", gzip(Page.left(99)) + gzip(Page.mid(99))) << Page << false;
-    QTest::newRow("bytes after the gzip end are ignored") << coded("gzip", gzip(Page) + "junk") << Page << false;
-    QTest::newRow("deflate with its zlib header") << coded("deflate", zlib) << Page << false;
-    QTest::newRow("deflate without a header") << coded("deflate", zlib.mid(2, zlib.size() - 6)) << Page << false;
-    QTest::newRow("unknown coding passes through") << coded("sdch", Page) << Page << false;
+    page("200 gives the body byte for byte", answer(200, Page));
+    page("empty 200 is a page", answer(200, {}), QByteArray());
+    page("redirect is followed", redirect("/page"));
+    page("body beyond the announced length is no part of it",
+         Reply{head(200, {}, 5) + "hello and then some"},
+         QByteArray("hello"));
+    page("gzip", coded("gzip", gzip(Page)));
+    page("x-gzip", coded("x-gzip", gzip(Page)));
+    page("two gzip members make one page", coded("gzip", gzip(Page.left(99)) + gzip(Page.mid(99))));
+    page("bytes after the gzip end are ignored", coded("gzip", gzip(Page) + "junk"));
+    page("deflate with its zlib header", coded("deflate", zlib));
+    page("deflate without a header", coded("deflate", zlib.mid(2, zlib.size() - 6)));
+    page("unknown coding passes through", coded("sdch", Page));
     // A browser follows a change of scheme either way; each hop is still only http or https.
-    QTest::newRow("https page") << answer(200, Page) << Page << true;
-    QTest::newRow("http to https") << redirect(at(m_tls, "/page")) << Page << false;
-    QTest::newRow("https to http") << redirect(at(m_server, "/page")) << Page << true;
-    QTest::newRow("https to http to https") << redirect(at(m_server, "/up")) << Page << true;
-}
+    page("https page", answer(200, Page), Page, true);
+    page("http to https", redirect(at(m_tls, "/page")));
+    page("https to http", redirect(at(m_server, "/page")), Page, true);
+    page("https to http to https", redirect(at(m_server, "/up")), Page, true);
 
-void TestHttpGet::pageArrives()
-{
-    QFETCH(Reply, reply);
-    QFETCH(QByteArray, body);
-    QFETCH(bool, tls);
-    LoopbackHttpServer& server = tls ? m_tls : m_server;
-    server.route("/row", reply);
-    const auto result = get(server.url(QStringLiteral("/row")));
-    QVERIFY(result);
-    QVERIFY2(result->ok(), qPrintable(result->failureReason()));
-    QCOMPARE(result->body, body);
-}
-
-void TestHttpGet::failureGivesNoBytes_data()
-{
-    QTest::addColumn<Reply>("reply");
-    QTest::addColumn<QString>("reason");
-    QTest::addColumn<FetchLimits>("limits");
-    QTest::addColumn<int>("requests"); // what the server is asked, or -1 (Qt retries some failures)
-    const auto row = [](const char* name, const Reply& r, const char* reason, FetchLimits limits = Limits, int n = -1) {
-        QTest::newRow(name) << r << QString::fromUtf8(reason) << limits << n;
-    };
     const QByteArray ok = "HTTP/1.1 200 OK\r\n";
     const QByteArray filler = "X-Filler: " + QByteArray(1000, 'f') + "\r\n";
     const QByteArray half = gzip(Page).left(gzip(Page).size() / 2);
@@ -180,19 +165,22 @@ void TestHttpGet::failureGivesNoBytes_data()
     row("close without a byte of answer", {}, "无法连接");
 }
 
-void TestHttpGet::failureGivesNoBytes()
+void TestHttpGet::fetchEnds()
 {
     QFETCH(Reply, reply);
-    QFETCH(QString, reason);
+    QFETCH(bool, tls);
     QFETCH(FetchLimits, limits);
+    QFETCH(QString, reason);
+    QFETCH(QByteArray, body);
     QFETCH(int, requests);
-    m_server.route("/row", reply);
-    const qsizetype before = m_server.requests().size();
-    const auto result = get(m_server.url(QStringLiteral("/row")), limits);
+    LoopbackHttpServer& server = tls ? m_tls : m_server;
+    server.route("/row", reply);
+    const qsizetype before = server.requests().size();
+    const auto result = get(server.url(QStringLiteral("/row")), limits);
     QVERIFY(result);
     QCOMPARE(result->failureReason(), reason);
-    QVERIFY(result->body.isEmpty());
-    QVERIFY(requests < 0 || m_server.requests().size() - before == requests);
+    QCOMPARE(result->body, body);
+    QVERIFY(requests < 0 || server.requests().size() - before == requests);
 }
 
 void TestHttpGet::bodyFasterThanTheEventLoopIsHeldBack()
