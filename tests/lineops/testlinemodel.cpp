@@ -48,10 +48,8 @@ void TestLineModel::splitAndCountLines()
     QFETCH(QString, text);
     QFETCH(QStringList, lines);
     QFETCH(qsizetype, count);
-    QStringList got;
-    for (QStringView v : SplitLines(text))
-        got.append(v.toString());
-    QCOMPARE(got, lines);
+    const LineList got = SplitLines(text);
+    QCOMPARE(got, LineList(lines.begin(), lines.end()));
     QCOMPARE(CountLines(text), count);
     QCOMPARE(CountSplitLines(text), lines.size());
 }
