@@ -11,6 +11,7 @@
 #include <QLabel>
 #include <QMenu>
 #include <QRadioButton>
+#include <QRegularExpression>
 #include <QTabBar>
 #include <QTimer>
 #include <QWindow>
@@ -248,16 +249,18 @@ void TestForm1::everyControlExplainsItsRule()
     ConnectCommands(form);
     for (const auto& [name, text] : Tooltips())
         QVERIFY2(form.findChild<QWidget*>(name), qPrintable(name));
-    QStringList names{u"quan"_s, u"linshi"_s, u"list"_s, u"Check1"_s, u"Check2"_s, u"Option1"_s, u"Option2"_s};
-    for (int n = 1; n <= 26; ++n)
-        names << u"Command%1"_s.arg(n);
-    for (int n = 1; n <= 7; ++n)
-        names << u"Text%1"_s.arg(n);
+    // Every command, box, check box, option button and visible area.
     const auto chinese = [](QChar c) { return c >= u'\u4E00' && c <= u'\u9FA5'; };
-    for (const QString& name : names) {
-        const QString tip = form.findChild<QWidget*>(name)->toolTip();
-        QVERIFY2(std::any_of(tip.begin(), tip.end(), chinese), qPrintable(name));
+    int controls = 0;
+    for (QWidget* w : form.findChildren<QWidget*>()) {
+        static const QRegularExpression designed(u"^(Command\\d+|Text\\d|Check\\d|Option\\d|quan|linshi|list)$"_s);
+        if (!designed.match(w->objectName()).hasMatch())
+            continue;
+        ++controls;
+        const QString tip = w->toolTip();
+        QVERIFY2(std::any_of(tip.begin(), tip.end(), chinese), qPrintable(w->objectName()));
     }
+    QCOMPARE(controls, 26 + 7 + 2 + 2 + 3);
     // The rules that surprised users are stated on every control they apply to.
     const QList<std::pair<QString, QString>> rules{
         {u"6 7 9 22 23"_s, u"倒序排列，每 2000 行后多一个空行"_s},
