@@ -4,9 +4,12 @@
 #include <atomic>
 #include <bit>
 #include <cstdint>
+#include <cstdlib>
 #include <divsufsort.h>
 #include <limits>
+#include <new>
 #include <string>
+#include <sys/mman.h>
 #include <thread>
 
 namespace lumbrel {
@@ -29,6 +32,43 @@ namespace {
 constexpr qsizetype AnchorLength = 16;
 constexpr uint64_t Base = 0x100000001b3ULL;
 constexpr uint32_t NoLine = std::numeric_limits<uint32_t>::max();
+
+// Allocates the big tables on huge pages where the system allows it: their probes land
+// anywhere, and with small pages nearly each one misses the address translation cache too.
+template <typename T> struct TableAllocator
+{
+    using value_type = T;
+    static constexpr std::size_t Huge = std::size_t{2} << 20;
+    TableAllocator() = default;
+    template <typename U> TableAllocator(const TableAllocator<U>& /*other*/)
+    {
+    }
+    T* allocate(std::size_t n)
+    {
+        const std::size_t bytes = n * sizeof(T);
+        if (bytes < 2 * Huge)
+            return std::allocator<T>().allocate(n);
+        void* p = std::aligned_alloc(Huge, (bytes + Huge - 1) / Huge * Huge);
+        if (p == nullptr)
+            throw std::bad_alloc();
+#ifdef MADV_HUGEPAGE
+        madvise(p, (bytes + Huge - 1) / Huge * Huge, MADV_HUGEPAGE);
+#endif
+        return static_cast<T*>(p);
+    }
+    void deallocate(T* p, std::size_t n)
+    {
+        if (n * sizeof(T) < 2 * Huge)
+            std::allocator<T>().deallocate(p, n);
+        else
+            std::free(p);
+    }
+    template <typename U> bool operator==(const TableAllocator<U>& /*other*/) const
+    {
+        return true;
+    }
+};
+template <typename T> using Table = std::vector<T, TableAllocator<T>>;
 
 inline uint64_t mix(uint64_t h, uint64_t salt)
 {
@@ -64,6 +104,12 @@ public:
         }
     }
 
+    void prefetch(uint64_t key) const
+    {
+        __builtin_prefetch(&m_keys[key & m_mask]);
+        __builtin_prefetch(&m_values[key & m_mask]);
+    }
+
     // Inserts `key` with `value` unless present; returns the value stored for it.
     uint32_t insert(uint64_t key, uint32_t value)
     {
@@ -84,8 +130,8 @@ public:
 private:
     void grow()
     {
-        std::vector<uint64_t> keys(m_keys.size() * 2, 0);
-        std::vector<uint32_t> values(m_keys.size() * 2, NoLine);
+        Table<uint64_t> keys(m_keys.size() * 2, 0);
+        Table<uint32_t> values(m_keys.size() * 2, NoLine);
         const std::size_t mask = keys.size() - 1;
         for (std::size_t j = 0; j < m_keys.size(); ++j) {
             if (m_keys[j] == 0)
@@ -101,58 +147,77 @@ private:
         m_mask = mask;
     }
 
-    std::vector<uint64_t> m_keys;
-    std::vector<uint32_t> m_values;
+    Table<uint64_t> m_keys;
+    Table<uint32_t> m_values;
     std::size_t m_mask = 0;
     std::size_t m_size = 0;
 };
 
 // Answers "no pending pattern has this key" from a bit array small enough for the cache:
-// most windows are no pattern, or a pattern found long ago. The counts behind the bits are
-// touched only when a pattern is added or found; four bits each, as a slot seldom holds
-// more than a few patterns and the counts would otherwise weigh eight times the bits.
+// most windows are no pattern, or a pattern found or passed long ago. The counts behind the
+// bits are touched only when a pattern is added, found or passed; four bits each, as a bit
+// seldom holds more than a few patterns and the counts would otherwise weigh eight times
+// the bits.
 class PendingFilter
 {
 public:
-    // `maxBits` bounds the bit array (its cache level); `shift` picks which key bits choose
-    // the slot, so two filters of one key answer independently.
-    PendingFilter(std::size_t patterns, int maxBitsLog2, int shift)
+    // `maxBits` bounds the bit array (its cache level); `shift` and `bitShift` pick which key
+    // bits choose the word and its three bits, so two filters of one key answer independently.
+    PendingFilter(std::size_t patterns, int maxBitsLog2, int shift, int bitShift)
         : m_shift(shift)
+        , m_bitShift(bitShift)
     {
         std::size_t count = 1 << 16;
         while (count < patterns * 16 && count < (std::size_t{1} << maxBitsLog2))
             count <<= 1;
         m_bits.assign(count / 64, 0);
         m_counts.assign(count / 2, 0);
-        m_mask = count - 1;
+        m_mask = count / 64 - 1;
     }
     void add(uint64_t key)
     {
-        const uint64_t slot = (key >> m_shift) & m_mask;
-        const unsigned n = countAt(slot);
-        if (n < Saturated)
-            setCount(slot, n + 1);
-        m_bits[slot >> 6] |= uint64_t{1} << (slot & 63);
+        const uint64_t word = (key >> m_shift) & m_mask;
+        for (uint64_t bits = bitsOf(key); bits != 0; bits &= bits - 1) {
+            const uint64_t slot = word << 6 | static_cast<uint64_t>(std::countr_zero(bits));
+            const unsigned n = countAt(slot);
+            if (n < Saturated)
+                setCount(slot, n + 1);
+        }
+        m_bits[word] |= bitsOf(key);
     }
     void remove(uint64_t key)
     {
-        const uint64_t slot = (key >> m_shift) & m_mask;
-        // A saturated slot has lost its count and stays set: it may only answer "maybe".
-        const unsigned n = countAt(slot);
-        if (n == Saturated)
-            return;
-        setCount(slot, n - 1);
-        if (n != 1)
-            return;
-        m_bits[slot >> 6] &= ~(uint64_t{1} << (slot & 63));
+        const uint64_t word = (key >> m_shift) & m_mask;
+        for (uint64_t bits = bitsOf(key); bits != 0; bits &= bits - 1) {
+            const uint64_t slot = word << 6 | static_cast<uint64_t>(std::countr_zero(bits));
+            // A saturated slot has lost its count and stays set: it may only answer "maybe".
+            const unsigned n = countAt(slot);
+            if (n == Saturated)
+                continue;
+            setCount(slot, n - 1);
+            if (n == 1)
+                m_bits[word] &= ~(uint64_t{1} << (slot & 63));
+        }
+    }
+    // Brings the counts of `key` near, for a removal soon.
+    void prefetch(uint64_t key) const
+    {
+        __builtin_prefetch(&m_counts[((key >> m_shift) & m_mask) << 5], 1);
     }
     bool mayContain(uint64_t key) const
     {
-        const uint64_t slot = (key >> m_shift) & m_mask;
-        return (m_bits[slot >> 6] >> (slot & 63)) & 1;
+        const uint64_t bits = bitsOf(key);
+        return (m_bits[(key >> m_shift) & m_mask] & bits) == bits;
     }
 
 private:
+    // Three bits of one word: one memory access a probe, and far fewer false answers than
+    // one bit in the same space.
+    uint64_t bitsOf(uint64_t key) const
+    {
+        const uint64_t b = key >> m_bitShift;
+        return uint64_t{1} << (b & 63) | uint64_t{1} << ((b >> 6) & 63) | uint64_t{1} << ((b >> 12) & 63);
+    }
     unsigned countAt(uint64_t slot) const
     {
         return (m_counts[slot >> 1] >> ((slot & 1) * 4)) & 0xF;
@@ -165,10 +230,11 @@ private:
     }
 
     static constexpr unsigned Saturated = 15;
-    std::vector<uint64_t> m_bits;
-    std::vector<uint8_t> m_counts;
+    Table<uint64_t> m_bits;
+    Table<uint8_t> m_counts;
     uint64_t m_mask = 0;
     int m_shift = 0;
+    int m_bitShift = 0;
 };
 
 bool hasLoneBreak(QStringView line)
@@ -362,14 +428,28 @@ public:
         m_pow[0] = 1;
         for (std::size_t i = 1; i < m_pow.size(); ++i)
             m_pow[i] = m_pow[i - 1] * Base;
-        std::vector<std::vector<uint64_t>> shortKeys(AnchorLength);
+        std::vector<uint64_t> shortKeys(n, 0); // each short first occurrence's key
+        std::size_t longCount = 0;
+        std::size_t quadCount = 0;
 
-        // Patterns: one per distinct non-empty content.
+        // Patterns: one per distinct non-empty content. The table is far larger than the
+        // cache: each line's hash is taken a few lines ahead and its slot fetched meanwhile.
+        constexpr uint32_t Ahead = 8;
+        uint64_t ahead[Ahead];
+        const auto hashAhead = [&](uint32_t i) {
+            const uint64_t h = hashOf(m_lines[i]);
+            m_patterns.prefetch(mix(h, static_cast<uint64_t>(m_lines[i].size())));
+            ahead[i % Ahead] = h;
+        };
+        for (uint32_t i = 0; i < std::min(n, Ahead); ++i)
+            hashAhead(i);
         for (uint32_t i = 0; i < n; ++i) {
             const QStringView line = m_lines[i];
+            const uint64_t h = ahead[i % Ahead];
+            if (i + Ahead < n)
+                hashAhead(i + Ahead);
             if (line.isEmpty())
                 continue;
-            const uint64_t h = hashOf(line);
             uint64_t key = mix(h, static_cast<uint64_t>(line.size()));
             for (;;) {
                 const uint32_t f = m_patterns.insert(key, i);
@@ -383,10 +463,12 @@ public:
             }
             if (first[i] != i)
                 continue;
+            quadCount += line.size() >= 4 ? 1 : 0;
             if (line.size() < AnchorLength) {
-                shortKeys[line.size()].push_back(mix(h, static_cast<uint64_t>(line.size())));
+                shortKeys[i] = mix(h, static_cast<uint64_t>(line.size()));
             } else {
                 const uint64_t a = mix(hashOf(line.first(AnchorLength)), 0xA11C);
+                ++longCount;
                 const uint32_t group = m_anchors.insert(a, static_cast<uint32_t>(m_groups.size()));
                 if (group == m_groups.size())
                     m_groups.emplace_back();
@@ -399,26 +481,59 @@ public:
         }
         for (auto& lengths : m_groups)
             std::sort(lengths.begin(), lengths.end());
-        // Two parts, one a core, each finding the patterns of its own lengths: every
-        // container entry has one writer. The long lengths weigh about as much as the
-        // longer short ones.
-        Part low(shortKeys, 1, SplitLength, false);
-        Part high(shortKeys, SplitLength, AnchorLength, !m_groups.empty());
-        shortKeys = {};
+        m_pairLengths.assign(PairSlots, 0);
+        // Sized to the patterns, so that a slot names few lengths and a long window seldom
+        // reaches the tables behind the bits.
+        m_quadSlotsLog2 = 16;
+        while ((std::size_t{1} << m_quadSlotsLog2) < quadCount / 2 && m_quadSlotsLog2 < 22)
+            ++m_quadSlotsLog2;
+        m_quadLengths.assign(std::size_t{1} << m_quadSlotsLog2, 0);
+        m_anchorBits = BitFilter(2 * longCount);
+        m_longBits = BitFilter(2 * longCount);
+        std::size_t distinctUnits = 0;
         for (uint32_t i = 0; i < n; ++i) {
-            if (first[i] == i && m_lines[i].size() >= 2)
-                m_pairs.add(pairKey(m_lines[i][0].unicode(), m_lines[i][1].unicode()));
+            const QStringView line = m_lines[i];
+            if (first[i] == i && line.size() == 1)
+                m_singles[line[0].unicode()] = true;
+            if (first[i] == i && line.size() >= 2)
+                m_pairLengths[pairSlot(line[0].unicode(), line[1].unicode())] |= lengthBit(line.size());
+            if (first[i] == i && line.size() >= 4)
+                m_quadLengths[quadSlot(hashOf(line.first(4)))] |= lengthBit(line.size());
+            if (first[i] == i && line.size() >= AnchorLength) {
+                m_anchorBits.add(mix(hashOf(line.first(AnchorLength)), 0xA11C));
+                m_longBits.add(mix(hashOf(line), static_cast<uint64_t>(line.size())));
+            }
+            if (first[i] == i)
+                distinctUnits += static_cast<std::size_t>(line.size());
         }
         // Long windows checked against a line length of their anchor's group: beyond this
-        // the suffix array answers for every long pattern.
+        // the suffix array answers for every long pattern. Each part has half.
         m_budget = 8 * units + 4096;
 
+        // Two parts, one a core, each scanning its own range of lines for the patterns after
+        // its first line, with its own filter. Why the result is exact and the same on every
+        // run: the first line r holding a pattern f is never passed by (no line before r
+        // holds r) and f is never covered in it (no line before r holds f), so the part
+        // owning r finds it there, unless the early part found an earlier one first; the
+        // smaller of the two parts' answers is kept, whatever their timing. The later part
+        // has fewer patterns to look for, so it takes a little more of the text.
+        uint32_t mid = 0;
+        for (std::size_t seen = 0; mid < n && seen * 100 < distinctUnits * SplitPercent; ++mid) {
+            if (first[mid] == mid)
+                seen += static_cast<std::size_t>(m_lines[mid].size());
+        }
+        Part early(shortKeys, first, 0, mid, container.data(), m_budget / 2);
+        std::vector<uint32_t> later(n - mid, NoLine);
+        Part late(shortKeys, first, mid, n, later.data(), m_budget / 2);
+
         // Texts: every first occurrence of a content, in order, so the first container seen
-        // is the earliest.
-        std::thread other([&] { scanAll(high, first, container, nullptr); });
-        scanAll(low, first, container, &meter);
+        // in a part is its earliest.
+        std::thread other([&] { scanAll(late, first, container, nullptr); });
+        scanAll(early, first, container, &meter);
         other.join();
-        if (!m_overBudget)
+        for (uint32_t f = mid; f < n; ++f)
+            container[f] = std::min(container[f], later[f - mid]);
+        if (!overBudget())
             return;
         const SuffixArrayFinder finder(m_lines, first);
         for (uint32_t f = 0; f < n; ++f) {
@@ -433,61 +548,90 @@ public:
     }
 
 private:
-    static constexpr qsizetype SplitLength = 9;
+    static constexpr std::size_t SplitPercent = 46;
+    static constexpr uint32_t PassAhead = 16;
 
-    // The short lengths [from, to) and, with `longs`, the long ones, with the filters of
-    // their patterns not found yet.
+    // The lines [from, to), the filters of the short patterns after `from` not found in
+    // them yet, and where each pattern after `from` was found first (`found[f - from]`).
     struct Part
     {
-        Part(const std::vector<std::vector<uint64_t>>& keys, qsizetype from, qsizetype to, bool withLongs)
-            : longs(withLongs)
-            , near(count(keys, from, to), 23, 24)
-            , far(count(keys, from, to), 26, 1)
+        Part(const std::vector<uint64_t>& shortKeys,
+             const std::vector<uint32_t>& first,
+             uint32_t begin,
+             uint32_t end,
+             uint32_t* foundFromBegin,
+             std::size_t workBudget)
+            : from(begin)
+            , to(end)
+            , found(foundFromBegin)
+            , budget(workBudget)
+            , keys(shortKeys)
+            , near(count(shortKeys, first, begin), 24, 24, 46)
         {
-            for (qsizetype m = from; m < to; ++m) {
-                if (keys[m].empty())
+            for (uint32_t f = begin + 1; f < shortKeys.size(); ++f) {
+                if (shortKeys[f] == 0 || first[f] != f)
                     continue;
-                lengths.push_back(m);
-                for (uint64_t key : keys[m]) {
-                    near.add(key);
-                    far.add(key);
-                }
+                near.add(shortKeys[f]);
             }
         }
-        static std::size_t count(const std::vector<std::vector<uint64_t>>& keys, qsizetype from, qsizetype to)
+        static std::size_t
+        count(const std::vector<uint64_t>& shortKeys, const std::vector<uint32_t>& first, uint32_t begin)
         {
             std::size_t c = 0;
-            for (qsizetype m = from; m < to; ++m)
-                c += keys[m].size();
+            for (uint32_t f = begin + 1; f < shortKeys.size(); ++f)
+                c += shortKeys[f] != 0 && first[f] == f ? 1 : 0;
             return c;
         }
-        bool longs;
+        // Written by this part, read by the other: a line found inside an earlier one is
+        // passed by.
+        uint32_t at(uint32_t f) const
+        {
+            return std::atomic_ref<const uint32_t>(found[f - from]).load(std::memory_order_relaxed);
+        }
+        void set(uint32_t f, uint32_t j)
+        {
+            std::atomic_ref<uint32_t>(found[f - from]).store(j, std::memory_order_relaxed);
+        }
+        uint32_t from;
+        uint32_t to;
+        uint32_t* found;
+        std::size_t work = 0;
+        std::size_t budget;
+        const std::vector<uint64_t>& keys;
         PendingFilter near;
-        PendingFilter far;
-        std::vector<qsizetype> lengths;
     };
 
-    // Written by one part, read by both: a line found inside an earlier one is passed by.
+    bool overBudget() const
+    {
+        return m_overBudget.load(std::memory_order_relaxed);
+    }
+
     static uint32_t load(const std::vector<uint32_t>& container, uint32_t f)
     {
         return std::atomic_ref<const uint32_t>(container[f]).load(std::memory_order_relaxed);
     }
-    static void store(std::vector<uint32_t>& container, uint32_t f, uint32_t j)
-    {
-        std::atomic_ref<uint32_t>(container[f]).store(j, std::memory_order_relaxed);
-    }
 
-    void scanAll(Part& part, const std::vector<uint32_t>& first, std::vector<uint32_t>& container, ProgressMeter* meter)
+    void scanAll(Part& part,
+                 const std::vector<uint32_t>& first,
+                 const std::vector<uint32_t>& container,
+                 ProgressMeter* meter)
     {
-        const auto n = static_cast<uint32_t>(m_lines.size());
         std::vector<uint64_t> prefix;
-        for (uint32_t j = 0; j < n; ++j) {
+        for (uint32_t j = part.from; j < part.to; ++j) {
             if (meter && (j & 1023) == 0)
-                meter->pulse(j, n);
-            // A repeated content, or a line inside an earlier one, adds no new container.
-            if (first[j] != j || load(container, j) < j || m_lines[j].size() < 2)
+                meter->pulse(j - part.from, part.to - part.from);
+            if (first[j] != j)
                 continue;
-            scanLine(part, j, prefix, container);
+            const QStringView line = m_lines[j];
+            // A pattern passed by can no longer be inside an earlier line: out of the filters.
+            if (j + PassAhead < part.to && part.keys[j + PassAhead] != 0)
+                part.near.prefetch(part.keys[j + PassAhead]);
+            if (j > part.from && part.keys[j] != 0 && part.at(j) == NoLine && !m_chained[j])
+                part.near.remove(part.keys[j]);
+            // A line inside an earlier one (found by either part) adds no new container.
+            if (part.at(j) < j || load(container, j) < j || line.size() < 2)
+                continue;
+            scanLine(part, j, prefix);
         }
     }
 
@@ -516,13 +660,27 @@ private:
         }
 
     private:
-        std::vector<uint64_t> m_bits;
+        Table<uint64_t> m_bits;
         uint64_t m_mask = 0;
     };
 
-    static uint64_t pairKey(char16_t a, char16_t b)
+    // The lengths of the patterns starting with a pair of units, a bit each (bit 1: a long
+    // one), in a table of slots shared by pairs: a start's slot names the only lengths worth
+    // a look there, and most starts have none or a few.
+    static constexpr std::size_t PairSlots = std::size_t{1} << 18;
+    static std::size_t pairSlot(char16_t a, char16_t b)
     {
-        return mix(uint64_t{a} << 16 | b, 0x9A1) << 7;
+        return mix(uint64_t{a} << 16 | b, 0x9A1) >> 46;
+    }
+    // The same for the first four units, for the lengths of four and up.
+    std::size_t quadSlot(uint64_t h) const
+    {
+        return (h * 0x9E3779B97F4A7C15ULL) >> (64 - m_quadSlotsLog2);
+    }
+    static uint16_t lengthBit(qsizetype length)
+    {
+        static_assert(AnchorLength == 16, "one bit a short length");
+        return static_cast<uint16_t>(length < AnchorLength ? 1u << length : 2u);
     }
 
     static bool hasBreak(QStringView line)
@@ -544,7 +702,7 @@ private:
     }
 
     // The first line with the content of `window`, or NoLine.
-    uint32_t patternOf(QStringView window, uint64_t h)
+    uint32_t patternOf(Part& part, QStringView window, uint64_t h)
     {
         uint64_t key = mix(h, static_cast<uint64_t>(window.size()));
         for (;;) {
@@ -552,7 +710,7 @@ private:
             if (f == NoLine)
                 return f;
             // Comparing is work of the budget too: a window met again compares again.
-            m_work += static_cast<std::size_t>(window.size());
+            part.work += static_cast<std::size_t>(window.size());
             if (m_lines[f] == window)
                 return f;
             if (!m_chained[f])
@@ -561,26 +719,27 @@ private:
         }
     }
 
-    void record(Part& part, uint32_t j, QStringView window, uint64_t h, std::vector<uint32_t>& container)
+    void record(Part& part, uint32_t j, QStringView window, uint64_t h)
     {
         const uint64_t filterKey = mix(h, static_cast<uint64_t>(window.size()));
-        // A small filter the second-level cache holds, then a larger, sparser one.
-        if (!part.near.mayContain(filterKey) || !part.far.mayContain(filterKey))
+        // A filter the second-level cache holds, before a table it does not.
+        if (!part.near.mayContain(filterKey))
             return;
         uint64_t key = filterKey;
         for (;;) {
             const uint32_t f = m_patterns.find(key);
             if (f == NoLine)
                 return;
-            // A pattern already found needs no comparison, unless another shares its key.
-            if (load(container, f) != NoLine && !m_chained[f])
+            // A pattern passed by or already found needs no comparison, unless another
+            // shares its key.
+            const bool pending = f > j && part.at(f) == NoLine;
+            if (!pending && !m_chained[f])
                 return;
             if (m_lines[f] == window) {
-                if (container[f] == NoLine) {
-                    store(container, f, j);
+                if (pending) {
+                    part.set(f, j);
                     if (!m_chained[f])
                         part.near.remove(filterKey);
-                    part.far.remove(filterKey);
                 }
                 return;
             }
@@ -589,11 +748,11 @@ private:
     }
 
     // Why the scan is bounded on ordinary lists and stops early on hostile ones: every
-    // content of an earlier line had all its patterns found when that line was scanned (or
-    // it lies inside such a line), so a window inside an occurrence of one ("covered") holds
-    // nothing new. At each start the long lengths are tried from the longest down and stop
-    // at the first covered end; a start whose first units begin no pattern is passed by.
-    void scanLine(Part& part, uint32_t j, std::vector<uint64_t>& prefix, std::vector<uint32_t>& container)
+    // pattern inside an earlier line lies inside a line before this one, so a window inside
+    // an occurrence of one ("covered") holds nothing this line could be the first to hold. At each start the long
+    // lengths are tried from the longest down and stop at the first covered end; a start whose first units begin no
+    // pattern is passed by.
+    void scanLine(Part& part, uint32_t j, std::vector<uint64_t>& prefix)
     {
         const QStringView line = m_lines[j];
         const qsizetype len = line.size();
@@ -602,36 +761,44 @@ private:
         for (qsizetype i = 0; i < len; ++i)
             prefix[i + 1] = prefix[i] * Base + line[i].unicode();
 
-        const bool longs = part.longs && len > AnchorLength && !m_overBudget;
+        const bool longs = !m_groups.empty() && len > AnchorLength && !overBudget();
         qsizetype cover = 0; // the windows ending here or before are covered
-        const bool singles = !part.lengths.empty() && part.lengths.front() == 1;
         for (qsizetype s = 0; s < len; ++s) {
-            if (singles && s + 1 > cover && len > 1)
-                record(part, j, line.sliced(s, 1), line[s].unicode(), container);
-            // Most starts begin no pattern of two units or more.
-            if (s + 2 > len || !m_pairs.mayContain(pairKey(line[s].unicode(), line[s + 1].unicode())))
+            if (s + 1 > cover && len > 1 && m_singles[line[s].unicode()])
+                record(part, j, line.sliced(s, 1), line[s].unicode());
+            // Most starts begin no pattern of two units or more, or few.
+            if (s + 2 > len)
                 continue;
-            if (longs && s + AnchorLength <= len && !m_overBudget)
-                scanLong(j, s, prefix, cover, container);
-            for (qsizetype m : part.lengths) {
-                if (m == 1)
-                    continue;
-                if (s + m > len || m >= len)
-                    break;
-                if (s + m > cover)
-                    record(part, j, line.sliced(s, m), windowHash(prefix, s, m), container);
+            unsigned lengths = m_pairLengths[pairSlot(line[s].unicode(), line[s + 1].unicode())];
+            if (lengths == 0)
+                continue;
+            if ((lengths & ~0xCu) != 0) {
+                const unsigned quad = s + 4 <= len ? m_quadLengths[quadSlot(windowHash(prefix, s, 4))] : 0u;
+                lengths &= quad | 0xCu;
+            }
+            if ((lengths & 2) && longs && s + AnchorLength <= len && !overBudget())
+                scanLong(part, j, s, prefix, cover);
+            // The lengths of this part that fit the line after s and reach past the cover.
+            const qsizetype fit = std::min(len - 1, len - s);
+            const qsizetype below = std::max<qsizetype>(1, cover - s);
+            unsigned todo =
+                lengths & ((2u << std::min<qsizetype>(fit, 15)) - 1) & ~((2u << std::min<qsizetype>(below, 15)) - 1);
+            while (todo != 0) {
+                const int m = std::countr_zero(todo);
+                todo &= todo - 1;
+                record(part, j, line.sliced(s, m), windowHash(prefix, s, m));
             }
         }
     }
 
-    void scanLong(uint32_t j,
-                  qsizetype s,
-                  const std::vector<uint64_t>& prefix,
-                  qsizetype& cover,
-                  std::vector<uint32_t>& container)
+    void scanLong(Part& part, uint32_t j, qsizetype s, const std::vector<uint64_t>& prefix, qsizetype& cover)
     {
         const QStringView line = m_lines[j];
-        const uint32_t group = m_anchors.find(mix(windowHash(prefix, s, AnchorLength), 0xA11C));
+        const uint64_t anchor = mix(windowHash(prefix, s, AnchorLength), 0xA11C);
+        // Most anchors are none: the bits answer that from the cache, the table seldom.
+        if (!m_anchorBits.mayContain(anchor))
+            return;
+        const uint32_t group = m_anchors.find(anchor);
         if (group == NoLine)
             return;
         const std::vector<qsizetype>& lengths = m_groups[group];
@@ -640,33 +807,40 @@ private:
             const qsizetype m = *--it;
             if (s + m <= cover)
                 return;
-            if (++m_work > m_budget) {
-                m_overBudget = true;
+            if (++part.work > part.budget) {
+                m_overBudget.store(true, std::memory_order_relaxed);
                 return;
             }
-            const uint32_t f = patternOf(line.sliced(s, m), windowHash(prefix, s, m));
+            const uint64_t h = windowHash(prefix, s, m);
+            if (!m_longBits.mayContain(mix(h, static_cast<uint64_t>(m))))
+                continue;
+            const uint32_t f = patternOf(part, line.sliced(s, m), h);
             if (f == NoLine)
                 continue;
             if (f < j) {
                 cover = s + m;
                 return;
             }
-            if (container[f] == NoLine)
-                store(container, f, j);
+            if (part.at(f) == NoLine)
+                part.set(f, j);
         }
     }
 
     const LineList& m_lines;
     FlatMap m_patterns;
-    BitFilter m_pairs{std::size_t{1} << 17};
+    std::vector<uint16_t> m_pairLengths;
+    Table<uint16_t> m_quadLengths;
+    std::vector<bool> m_singles = std::vector<bool>(std::size_t{1} << 16); // the units that are a line
+    int m_quadSlotsLog2 = 16;
+    BitFilter m_anchorBits;
+    BitFilter m_longBits;
     FlatMap m_anchors;
     FlatMap m_anchorLengths;
     std::vector<std::vector<qsizetype>> m_groups;
     std::vector<uint64_t> m_pow;
     std::vector<char> m_chained;
-    std::size_t m_work = 0;
     std::size_t m_budget = 0;
-    bool m_overBudget = false;
+    std::atomic<bool> m_overBudget{false};
 };
 
 } // namespace
@@ -698,7 +872,7 @@ std::vector<char> DuplicateKeepMask(const LineList& lines, ProgressMeter& meter)
         } else {
             const uint32_t f = first[i];
             dropped = f < i || container[f] < i;
-            if (!dropped && hasLoneBreak(line)) {
+            if (!dropped && anyLoneBreak && hasLoneBreak(line)) {
                 std::u16string needle(line.utf16(), line.utf16() + line.size());
                 std::reverse(needle.begin(), needle.end());
                 dropped = keptReversed.find(needle) != std::u16string::npos;
