@@ -469,7 +469,7 @@ public:
             quadCount += line.size() >= 4 ? 1 : 0;
             distinctUnits += static_cast<std::size_t>(line.size());
             if (line.size() < AnchorLength) {
-                shortKeys[i] = mix(h, static_cast<uint64_t>(line.size()));
+                shortKeys[i] = filterKeyOf(h, line.size());
             } else {
                 const uint64_t a = mix(hashOf(line.first(AnchorLength)), 0xA11C);
                 ++longCount;
@@ -696,7 +696,7 @@ private:
     static constexpr std::size_t PairSlots = std::size_t{1} << 18;
     static std::size_t pairSlot(char16_t a, char16_t b)
     {
-        return mix(uint64_t{a} << 16 | b, 0x9A1) >> 46;
+        return ((uint64_t{a} << 16 | b) * 0x9E3779B97F4A7C15ULL) >> 46;
     }
     // The same for the first four units, for the lengths of four and up.
     std::size_t quadSlot(uint64_t h) const
@@ -745,13 +745,20 @@ private:
         }
     }
 
+    // The filter's key of a short window: one product, as it is taken at nearly every start
+    // for several lengths.
+    static uint64_t filterKeyOf(uint64_t h, qsizetype length)
+    {
+        return (h ^ static_cast<uint64_t>(length) * 0x9E3779B97F4A7C15ULL) * 0xD6E8FEB86659FD93ULL | 1;
+    }
+
     void record(Part& part, uint32_t j, QStringView window, uint64_t h)
     {
-        const uint64_t filterKey = mix(h, static_cast<uint64_t>(window.size()));
+        const uint64_t filterKey = filterKeyOf(h, window.size());
         // A filter the second-level cache holds, before a table it does not.
         if (!part.near.mayContain(filterKey))
             return;
-        uint64_t key = filterKey;
+        uint64_t key = mix(h, static_cast<uint64_t>(window.size()));
         for (;;) {
             const uint32_t f = m_patterns.find(key);
             if (f == NoLine)
