@@ -6,10 +6,8 @@
 #include <cstdint>
 #include <cstdlib>
 #include <divsufsort.h>
-#include <latch>
 #include <limits>
 #include <new>
-#include <optional>
 #include <string>
 #include <sys/mman.h>
 #include <thread>
@@ -433,7 +431,6 @@ public:
         std::vector<uint64_t> shortKeys(n, 0); // each short first occurrence's key
         std::size_t longCount = 0;
         std::size_t quadCount = 0;
-        std::size_t distinctUnits = 0;
 
         // Patterns: one per distinct non-empty content. The table is far larger than the
         // cache: each line's hash is taken a few lines ahead and its slot fetched meanwhile.
@@ -467,7 +464,6 @@ public:
             if (first[i] != i)
                 continue;
             quadCount += line.size() >= 4 ? 1 : 0;
-            distinctUnits += static_cast<std::size_t>(line.size());
             if (line.size() < AnchorLength) {
                 shortKeys[i] = filterKeyOf(h, line.size());
             } else {
@@ -485,6 +481,31 @@ public:
         }
         for (auto& lengths : m_groups)
             std::sort(lengths.begin(), lengths.end());
+        m_pairLengths.assign(PairSlots, 0);
+        // Sized to the patterns, so that a slot names few lengths and a long window seldom
+        // reaches the tables behind the bits.
+        m_quadSlotsLog2 = 16;
+        while ((std::size_t{1} << m_quadSlotsLog2) < quadCount / 2 && m_quadSlotsLog2 < 22)
+            ++m_quadSlotsLog2;
+        m_quadLengths.assign(std::size_t{1} << m_quadSlotsLog2, 0);
+        m_anchorBits = BitFilter(2 * longCount);
+        m_longBits = BitFilter(2 * longCount);
+        std::size_t distinctUnits = 0;
+        for (uint32_t i = 0; i < n; ++i) {
+            const QStringView line = m_lines[i];
+            if (first[i] == i && line.size() == 1)
+                m_singles[line[0].unicode()] = true;
+            if (first[i] == i && line.size() >= 2)
+                m_pairLengths[pairSlot(line[0].unicode(), line[1].unicode())] |= lengthBit(line.size());
+            if (first[i] == i && line.size() >= 4)
+                m_quadLengths[quadSlot(hashOf(line.first(4)))] |= lengthBit(line.size());
+            if (first[i] == i && line.size() >= AnchorLength) {
+                m_anchorBits.add(mix(hashOf(line.first(AnchorLength)), 0xA11C));
+                m_longBits.add(mix(hashOf(line), static_cast<uint64_t>(line.size())));
+            }
+            if (first[i] == i)
+                distinctUnits += static_cast<std::size_t>(line.size());
+        }
         // Long windows checked against a line length of their anchor's group: beyond this
         // the suffix array answers for every long pattern. Each part has half.
         m_budget = 8 * units + 4096;
@@ -501,24 +522,14 @@ public:
             if (first[mid] == mid)
                 seen += static_cast<std::size_t>(m_lines[mid].size());
         }
+        Part early(shortKeys, first, 0, mid, container.data(), m_budget / 2);
         std::vector<uint32_t> later(n - mid, NoLine);
-        std::optional<Part> early;
-        std::optional<Part> late;
+        Part late(shortKeys, first, mid, n, later.data(), m_budget / 2);
 
         // Texts: every first occurrence of a content, in order, so the first container seen
-        // in a part is its earliest. Each core first builds half the shared tables and its
-        // own part's filter.
-        std::latch built(2);
-        std::thread other([&] {
-            buildStartTables(first, quadCount);
-            late.emplace(shortKeys, first, mid, n, later.data(), m_budget / 2);
-            built.arrive_and_wait();
-            scanAll(*late, first, container, nullptr);
-        });
-        buildLongBits(first, longCount);
-        early.emplace(shortKeys, first, 0, mid, container.data(), m_budget / 2);
-        built.arrive_and_wait();
-        scanAll(*early, first, container, &meter);
+        // in a part is its earliest.
+        std::thread other([&] { scanAll(late, first, container, nullptr); });
+        scanAll(early, first, container, &meter);
         other.join();
         for (uint32_t f = mid; f < n; ++f)
             container[f] = std::min(container[f], later[f - mid]);
@@ -537,43 +548,6 @@ public:
     }
 
 private:
-    // The lengths starting with each pair and each four units, and the lines of one unit.
-    void buildStartTables(const std::vector<uint32_t>& first, std::size_t quadCount)
-    {
-        m_pairLengths.assign(PairSlots, 0);
-        // Sized to the patterns, so that a slot names few lengths.
-        m_quadSlotsLog2 = 16;
-        while ((std::size_t{1} << m_quadSlotsLog2) < quadCount / 2 && m_quadSlotsLog2 < 22)
-            ++m_quadSlotsLog2;
-        m_quadLengths.assign(std::size_t{1} << m_quadSlotsLog2, 0);
-        for (uint32_t i = 0; i < first.size(); ++i) {
-            const QStringView line = m_lines[i];
-            if (first[i] != i)
-                continue;
-            if (line.size() == 1)
-                m_singles[line[0].unicode()] = true;
-            if (line.size() >= 2)
-                m_pairLengths[pairSlot(line[0].unicode(), line[1].unicode())] |= lengthBit(line.size());
-            if (line.size() >= 4)
-                m_quadLengths[quadSlot(hashOf(line.first(4)))] |= lengthBit(line.size());
-        }
-    }
-
-    // The bits before the anchor and long-pattern tables, sized so that a long window
-    // seldom reaches those.
-    void buildLongBits(const std::vector<uint32_t>& first, std::size_t longCount)
-    {
-        m_anchorBits = BitFilter(2 * longCount);
-        m_longBits = BitFilter(2 * longCount);
-        for (uint32_t i = 0; i < first.size(); ++i) {
-            const QStringView line = m_lines[i];
-            if (first[i] != i || line.size() < AnchorLength)
-                continue;
-            m_anchorBits.add(mix(hashOf(line.first(AnchorLength)), 0xA11C));
-            m_longBits.add(mix(hashOf(line), static_cast<uint64_t>(line.size())));
-        }
-    }
-
     static constexpr std::size_t SplitPercent = 46;
     static constexpr uint32_t PassAhead = 16;
 
