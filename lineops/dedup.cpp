@@ -4,12 +4,9 @@
 #include <atomic>
 #include <bit>
 #include <cstdint>
-#include <cstdlib>
 #include <divsufsort.h>
 #include <limits>
-#include <new>
 #include <string>
-#include <sys/mman.h>
 #include <thread>
 
 namespace lumbrel {
@@ -32,43 +29,6 @@ namespace {
 constexpr qsizetype AnchorLength = 16;
 constexpr uint64_t Base = 0x100000001b3ULL;
 constexpr uint32_t NoLine = std::numeric_limits<uint32_t>::max();
-
-// Allocates the big tables on huge pages where the system allows it: their probes land
-// anywhere, and with small pages nearly each one misses the address translation cache too.
-template <typename T> struct TableAllocator
-{
-    using value_type = T;
-    static constexpr std::size_t Huge = std::size_t{2} << 20;
-    TableAllocator() = default;
-    template <typename U> TableAllocator(const TableAllocator<U>& /*other*/)
-    {
-    }
-    T* allocate(std::size_t n)
-    {
-        const std::size_t bytes = n * sizeof(T);
-        if (bytes < 2 * Huge)
-            return std::allocator<T>().allocate(n);
-        void* p = std::aligned_alloc(Huge, (bytes + Huge - 1) / Huge * Huge);
-        if (p == nullptr)
-            throw std::bad_alloc();
-#ifdef MADV_HUGEPAGE
-        madvise(p, (bytes + Huge - 1) / Huge * Huge, MADV_HUGEPAGE);
-#endif
-        return static_cast<T*>(p);
-    }
-    void deallocate(T* p, std::size_t n)
-    {
-        if (n * sizeof(T) < 2 * Huge)
-            std::allocator<T>().deallocate(p, n);
-        else
-            std::free(p);
-    }
-    template <typename U> bool operator==(const TableAllocator<U>& /*other*/) const
-    {
-        return true;
-    }
-};
-template <typename T> using Table = std::vector<T, TableAllocator<T>>;
 
 inline uint64_t mix(uint64_t h, uint64_t salt)
 {
@@ -130,8 +90,8 @@ public:
 private:
     void grow()
     {
-        Table<uint64_t> keys(m_keys.size() * 2, 0);
-        Table<uint32_t> values(m_keys.size() * 2, NoLine);
+        std::vector<uint64_t> keys(m_keys.size() * 2, 0);
+        std::vector<uint32_t> values(m_keys.size() * 2, NoLine);
         const std::size_t mask = keys.size() - 1;
         for (std::size_t j = 0; j < m_keys.size(); ++j) {
             if (m_keys[j] == 0)
@@ -147,8 +107,8 @@ private:
         m_mask = mask;
     }
 
-    Table<uint64_t> m_keys;
-    Table<uint32_t> m_values;
+    std::vector<uint64_t> m_keys;
+    std::vector<uint32_t> m_values;
     std::size_t m_mask = 0;
     std::size_t m_size = 0;
 };
@@ -230,8 +190,8 @@ private:
     }
 
     static constexpr unsigned Saturated = 15;
-    Table<uint64_t> m_bits;
-    Table<uint8_t> m_counts;
+    std::vector<uint64_t> m_bits;
+    std::vector<uint8_t> m_counts;
     uint64_t m_mask = 0;
     int m_shift = 0;
     int m_bitShift = 0;
@@ -428,7 +388,6 @@ public:
         m_pow[0] = 1;
         for (std::size_t i = 1; i < m_pow.size(); ++i)
             m_pow[i] = m_pow[i - 1] * Base;
-        std::vector<uint64_t> shortKeys(n, 0); // each short first occurrence's key
         std::size_t longCount = 0;
         std::size_t quadCount = 0;
 
@@ -464,9 +423,7 @@ public:
             if (first[i] != i)
                 continue;
             quadCount += line.size() >= 4 ? 1 : 0;
-            if (line.size() < AnchorLength) {
-                shortKeys[i] = filterKeyOf(h, line.size());
-            } else {
+            if (line.size() >= AnchorLength) {
                 const uint64_t a = mix(hashOf(line.first(AnchorLength)), 0xA11C);
                 ++longCount;
                 const uint32_t group = m_anchors.insert(a, static_cast<uint32_t>(m_groups.size()));
@@ -522,14 +479,17 @@ public:
             if (first[mid] == mid)
                 seen += static_cast<std::size_t>(m_lines[mid].size());
         }
-        Part early(shortKeys, first, 0, mid, container.data(), m_budget / 2);
+        m_first = &first;
+        Part early(*this, 0, mid, container.data(), m_budget / 2);
         std::vector<uint32_t> later(n - mid, NoLine);
-        Part late(shortKeys, first, mid, n, later.data(), m_budget / 2);
+        Part late(*this, mid, n, later.data(), m_budget / 2);
 
         // Texts: every first occurrence of a content, in order, so the first container seen
         // in a part is its earliest.
-        std::thread other([&] { scanAll(late, first, container, nullptr); });
-        scanAll(early, first, container, &meter);
+        std::vector<uint64_t> earlyPrefix(longestFrom(first, 0, mid) + 1);
+        std::vector<uint64_t> latePrefix(longestFrom(first, mid, n) + 1);
+        std::thread other([&] { scanAll(late, first, container, latePrefix, nullptr); });
+        scanAll(early, first, container, earlyPrefix, &meter);
         other.join();
         for (uint32_t f = mid; f < n; ++f)
             container[f] = std::min(container[f], later[f - mid]);
@@ -555,8 +515,7 @@ private:
     // them yet, and where each pattern after `from` was found first (`found[f - from]`).
     struct Part
     {
-        Part(const std::vector<uint64_t>& shortKeys,
-             const std::vector<uint32_t>& first,
+        Part(const SubstringFinder& finder,
              uint32_t begin,
              uint32_t end,
              uint32_t* foundFromBegin,
@@ -565,22 +524,12 @@ private:
             , to(end)
             , found(foundFromBegin)
             , budget(workBudget)
-            , keys(shortKeys)
-            , near(count(shortKeys, first, begin), 24, 24, 46)
+            , near(finder.shortsAfter(begin), 24, 24, 46)
         {
-            for (uint32_t f = begin + 1; f < shortKeys.size(); ++f) {
-                if (shortKeys[f] == 0 || first[f] != f)
-                    continue;
-                near.add(shortKeys[f]);
+            for (uint32_t f = begin + 1; f < finder.m_lines.size(); ++f) {
+                if (const uint64_t key = finder.shortKey(f))
+                    near.add(key);
             }
-        }
-        static std::size_t
-        count(const std::vector<uint64_t>& shortKeys, const std::vector<uint32_t>& first, uint32_t begin)
-        {
-            std::size_t c = 0;
-            for (uint32_t f = begin + 1; f < shortKeys.size(); ++f)
-                c += shortKeys[f] != 0 && first[f] == f ? 1 : 0;
-            return c;
         }
         // Written by this part, read by the other: a line found inside an earlier one is
         // passed by.
@@ -597,7 +546,6 @@ private:
         uint32_t* found;
         std::size_t work = 0;
         std::size_t budget;
-        const std::vector<uint64_t>& keys;
         PendingFilter near;
     };
 
@@ -611,12 +559,41 @@ private:
         return std::atomic_ref<const uint32_t>(container[f]).load(std::memory_order_relaxed);
     }
 
+    // The filter key of line f when it is a short first occurrence, else 0.
+    uint64_t shortKey(uint32_t f) const
+    {
+        const QStringView line = m_lines[f];
+        if ((*m_first)[f] != f || line.size() >= AnchorLength || line.isEmpty())
+            return 0;
+        return filterKeyOf(hashOf(line), line.size());
+    }
+    std::size_t shortsAfter(uint32_t from) const
+    {
+        std::size_t count = 0;
+        for (uint32_t f = from + 1; f < m_lines.size(); ++f) {
+            const qsizetype size = m_lines[f].size();
+            count += (*m_first)[f] == f && size > 0 && size < AnchorLength ? 1 : 0;
+        }
+        return count;
+    }
+
+    qsizetype longestFrom(const std::vector<uint32_t>& first, uint32_t from, uint32_t to) const
+    {
+        qsizetype longest = 0;
+        for (uint32_t j = from; j < to; ++j) {
+            if (first[j] == j)
+                longest = std::max(longest, m_lines[j].size());
+        }
+        return longest;
+    }
+
+    // `prefix` has room for the longest line of the part, taken by the calling core.
     void scanAll(Part& part,
                  const std::vector<uint32_t>& first,
                  const std::vector<uint32_t>& container,
+                 std::vector<uint64_t>& prefix,
                  ProgressMeter* meter)
     {
-        std::vector<uint64_t> prefix;
         for (uint32_t j = part.from; j < part.to; ++j) {
             if (meter && (j & 1023) == 0)
                 meter->pulse(j - part.from, part.to - part.from);
@@ -624,10 +601,14 @@ private:
                 continue;
             const QStringView line = m_lines[j];
             // A pattern passed by can no longer be inside an earlier line: out of the filters.
-            if (j + PassAhead < part.to && part.keys[j + PassAhead] != 0)
-                part.near.prefetch(part.keys[j + PassAhead]);
-            if (j > part.from && part.keys[j] != 0 && part.at(j) == NoLine && !m_chained[j])
-                part.near.remove(part.keys[j]);
+            if (j + PassAhead < part.to) {
+                if (const uint64_t ahead = shortKey(j + PassAhead))
+                    part.near.prefetch(ahead);
+            }
+            if (j > part.from && part.at(j) == NoLine && !m_chained[j]) {
+                if (const uint64_t key = shortKey(j))
+                    part.near.remove(key);
+            }
             // A line inside an earlier one (found by either part) adds no new container.
             if (part.at(j) < j || load(container, j) < j || line.size() < 2)
                 continue;
@@ -660,7 +641,7 @@ private:
         }
 
     private:
-        Table<uint64_t> m_bits;
+        std::vector<uint64_t> m_bits;
         uint64_t m_mask = 0;
     };
 
@@ -836,7 +817,7 @@ private:
     const LineList& m_lines;
     FlatMap m_patterns;
     std::vector<uint16_t> m_pairLengths;
-    Table<uint16_t> m_quadLengths;
+    std::vector<uint16_t> m_quadLengths;
     std::vector<bool> m_singles = std::vector<bool>(std::size_t{1} << 16); // the units that are a line
     int m_quadSlotsLog2 = 16;
     BitFilter m_anchorBits;
@@ -846,6 +827,7 @@ private:
     std::vector<std::vector<qsizetype>> m_groups;
     std::vector<uint64_t> m_pow;
     std::vector<char> m_chained;
+    const std::vector<uint32_t>* m_first = nullptr;
     std::size_t m_budget = 0;
     std::atomic<bool> m_overBudget{false};
 };
