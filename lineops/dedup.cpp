@@ -7,6 +7,7 @@
 #include <divsufsort.h>
 #include <limits>
 #include <string>
+#include <sys/mman.h>
 #include <thread>
 
 namespace lumbrel {
@@ -29,6 +30,39 @@ namespace {
 constexpr qsizetype AnchorLength = 16;
 constexpr uint64_t Base = 0x100000001b3ULL;
 constexpr uint32_t NoLine = std::numeric_limits<uint32_t>::max();
+
+// Asks for huge pages under the big tables where the system allows it: their probes land
+// anywhere, and with small pages nearly each one misses the address translation cache too.
+// The memory itself comes from the heap as any other, so a later command can reuse it.
+template <typename T> struct TableAllocator
+{
+    using value_type = T;
+    TableAllocator() = default;
+    template <typename U> TableAllocator(const TableAllocator<U>& /*other*/)
+    {
+    }
+    T* allocate(std::size_t n)
+    {
+        T* const p = std::allocator<T>().allocate(n);
+#ifdef MADV_HUGEPAGE
+        constexpr std::uintptr_t Huge = std::uintptr_t{2} << 20;
+        const auto begin = (reinterpret_cast<std::uintptr_t>(p) + Huge - 1) / Huge * Huge;
+        const auto end = (reinterpret_cast<std::uintptr_t>(p + n)) / Huge * Huge;
+        if (end > begin)
+            madvise(reinterpret_cast<void*>(begin), end - begin, MADV_HUGEPAGE);
+#endif
+        return p;
+    }
+    void deallocate(T* p, std::size_t n)
+    {
+        std::allocator<T>().deallocate(p, n);
+    }
+    template <typename U> bool operator==(const TableAllocator<U>& /*other*/) const
+    {
+        return true;
+    }
+};
+template <typename T> using Table = std::vector<T, TableAllocator<T>>;
 
 inline uint64_t mix(uint64_t h, uint64_t salt)
 {
@@ -90,8 +124,8 @@ public:
 private:
     void grow()
     {
-        std::vector<uint64_t> keys(m_keys.size() * 2, 0);
-        std::vector<uint32_t> values(m_keys.size() * 2, NoLine);
+        Table<uint64_t> keys(m_keys.size() * 2, 0);
+        Table<uint32_t> values(m_keys.size() * 2, NoLine);
         const std::size_t mask = keys.size() - 1;
         for (std::size_t j = 0; j < m_keys.size(); ++j) {
             if (m_keys[j] == 0)
@@ -107,8 +141,8 @@ private:
         m_mask = mask;
     }
 
-    std::vector<uint64_t> m_keys;
-    std::vector<uint32_t> m_values;
+    Table<uint64_t> m_keys;
+    Table<uint32_t> m_values;
     std::size_t m_mask = 0;
     std::size_t m_size = 0;
 };
@@ -190,8 +224,8 @@ private:
     }
 
     static constexpr unsigned Saturated = 15;
-    std::vector<uint64_t> m_bits;
-    std::vector<uint8_t> m_counts;
+    Table<uint64_t> m_bits;
+    Table<uint8_t> m_counts;
     uint64_t m_mask = 0;
     int m_shift = 0;
     int m_bitShift = 0;
@@ -641,7 +675,7 @@ private:
         }
 
     private:
-        std::vector<uint64_t> m_bits;
+        Table<uint64_t> m_bits;
         uint64_t m_mask = 0;
     };
 
@@ -817,7 +851,7 @@ private:
     const LineList& m_lines;
     FlatMap m_patterns;
     std::vector<uint16_t> m_pairLengths;
-    std::vector<uint16_t> m_quadLengths;
+    Table<uint16_t> m_quadLengths;
     std::vector<bool> m_singles = std::vector<bool>(std::size_t{1} << 16); // the units that are a line
     int m_quadSlotsLog2 = 16;
     BitFilter m_anchorBits;
