@@ -413,12 +413,22 @@ public:
         container.assign(n, NoLine);
         m_chained.assign(n, 0);
         qsizetype maxLen = 0;
+        qsizetype belowMax = 0; // the longest length shorter than the longest
         std::size_t units = 0;
         for (QStringView line : m_lines) {
-            maxLen = std::max(maxLen, line.size());
+            if (line.size() > maxLen) {
+                belowMax = maxLen;
+                maxLen = line.size();
+            } else if (line.size() < maxLen) {
+                belowMax = std::max(belowMax, line.size());
+            }
             units += static_cast<std::size_t>(line.size());
         }
-        m_pow.resize(static_cast<std::size_t>(maxLen) + 1);
+        // A window starting after a line's first unit is shorter than the line, so no longer
+        // than belowMax; one of the longest length starts at 0, where the power is not used.
+        // So a few huge lines among short ones need no power (nor prefix) a unit of theirs.
+        m_powCap = std::max(belowMax, AnchorLength);
+        m_pow.resize(static_cast<std::size_t>(m_powCap) + 1);
         m_pow[0] = 1;
         for (std::size_t i = 1; i < m_pow.size(); ++i)
             m_pow[i] = m_pow[i - 1] * Base;
@@ -520,8 +530,8 @@ public:
 
         // Texts: every first occurrence of a content, in order, so the first container seen
         // in a part is its earliest.
-        std::vector<uint64_t> earlyPrefix(longestFrom(first, 0, mid) + 1);
-        std::vector<uint64_t> latePrefix(longestFrom(first, mid, n) + 1);
+        std::vector<uint64_t> earlyPrefix;
+        std::vector<uint64_t> latePrefix;
         std::thread other([&] { scanAll(late, first, container, latePrefix, nullptr); });
         scanAll(early, first, container, earlyPrefix, &meter);
         other.join();
@@ -611,17 +621,7 @@ private:
         return count;
     }
 
-    qsizetype longestFrom(const std::vector<uint32_t>& first, uint32_t from, uint32_t to) const
-    {
-        qsizetype longest = 0;
-        for (uint32_t j = from; j < to; ++j) {
-            if (first[j] == j)
-                longest = std::max(longest, m_lines[j].size());
-        }
-        return longest;
-    }
-
-    // `prefix` has room for the longest line of the part, taken by the calling core.
+    // `prefix` is the calling core's buffer of window hashes (Prefixes), grown as lines need.
     void scanAll(Part& part,
                  const std::vector<uint32_t>& first,
                  const std::vector<uint32_t>& container,
@@ -711,9 +711,20 @@ private:
         return h;
     }
 
-    uint64_t windowHash(const std::vector<uint64_t>& prefix, qsizetype s, qsizetype m) const
+    // The hashes of a line's prefixes from `base` on: prefix i of the line (its first i
+    // units) at at[i - base]. A huge line is hashed a block of starts at a time, so the
+    // buffer holds the block and the longest window after it, not the whole line.
+    struct Prefixes
     {
-        return prefix[s + m] - prefix[s] * m_pow[m];
+        const uint64_t* at = nullptr;
+        qsizetype base = 0;
+        uint64_t whole = 0; // the whole line's hash
+    };
+
+    uint64_t windowHash(const Prefixes& p, qsizetype s, qsizetype m) const
+    {
+        // Beyond the cap only a window of the whole line, at 0, where prefix 0 is 0.
+        return p.at[s + m - p.base] - p.at[s - p.base] * m_pow[std::min(m, m_powCap)];
     }
 
     // The first line with the content of `window`, or NoLine.
@@ -774,18 +785,42 @@ private:
     // an occurrence of one ("covered") holds nothing this line could be the first to hold. At each start the long
     // lengths are tried from the longest down and stop at the first covered end; a start whose first units begin no
     // pattern is passed by.
-    void scanLine(Part& part, uint32_t j, std::vector<uint64_t>& prefix)
+    void scanLine(Part& part, uint32_t j, std::vector<uint64_t>& buffer)
     {
         const QStringView line = m_lines[j];
         const qsizetype len = line.size();
-        prefix.resize(static_cast<std::size_t>(len) + 1);
-        prefix[0] = 0;
-        for (qsizetype i = 0; i < len; ++i)
-            prefix[i + 1] = prefix[i] * Base + line[i].unicode();
+        // Every window but the whole line's ends at most `reach` after its start; a block of
+        // at least that many starts keeps the overlap copied between blocks below the text.
+        const qsizetype reach = std::min(len, m_powCap);
+        const qsizetype block = std::max<qsizetype>(qsizetype{1} << 16, reach);
+        buffer.resize(static_cast<std::size_t>(std::min(len, block + reach)) + 1);
+        Prefixes p{buffer.data(), 0, 0};
+        buffer[0] = 0;
+        qsizetype filled = 0; // prefixes up to this one are in the buffer
+        const auto fill = [&](qsizetype upTo) {
+            for (; filled < upTo; ++filled)
+                buffer[static_cast<std::size_t>(filled + 1 - p.base)] =
+                    buffer[static_cast<std::size_t>(filled - p.base)] * Base + line[filled].unicode();
+        };
+        fill(std::min(len, block + reach));
+        if (filled < len) {
+            uint64_t h = buffer[static_cast<std::size_t>(filled)];
+            for (qsizetype i = filled; i < len; ++i)
+                h = h * Base + line[i].unicode();
+            p.whole = h;
+        } else {
+            p.whole = buffer[static_cast<std::size_t>(len)];
+        }
 
         const bool longs = !m_groups.empty() && len > AnchorLength && !overBudget();
         qsizetype cover = 0; // the windows ending here or before are covered
         for (qsizetype s = 0; s < len; ++s) {
+            if (s == p.base + block) {
+                // The next block: keep the prefixes from s on, hash on to its reach.
+                std::copy(buffer.begin() + block, buffer.begin() + (filled - p.base) + 1, buffer.begin());
+                p.base = s;
+                fill(std::min(len, s + block + reach));
+            }
             if (s + 1 > cover && len > 1 && m_singles[line[s].unicode()])
                 record(part, j, line.sliced(s, 1), line[s].unicode());
             // Most starts begin no pattern of two units or more, or few.
@@ -795,11 +830,11 @@ private:
             if (lengths == 0)
                 continue;
             if ((lengths & ~0xCu) != 0) {
-                const unsigned quad = s + 4 <= len ? m_quadLengths[quadSlot(windowHash(prefix, s, 4))] : 0u;
+                const unsigned quad = s + 4 <= len ? m_quadLengths[quadSlot(windowHash(p, s, 4))] : 0u;
                 lengths &= quad | 0xCu;
             }
             if ((lengths & 2) && longs && s + AnchorLength <= len && !overBudget())
-                scanLong(part, j, s, prefix, cover);
+                scanLong(part, j, s, p, cover);
             // The lengths of this part that fit the line after s and reach past the cover.
             const qsizetype fit = std::min(len - 1, len - s);
             const qsizetype below = std::max<qsizetype>(1, cover - s);
@@ -808,15 +843,15 @@ private:
             while (todo != 0) {
                 const int m = std::countr_zero(todo);
                 todo &= todo - 1;
-                record(part, j, line.sliced(s, m), windowHash(prefix, s, m));
+                record(part, j, line.sliced(s, m), windowHash(p, s, m));
             }
         }
     }
 
-    void scanLong(Part& part, uint32_t j, qsizetype s, const std::vector<uint64_t>& prefix, qsizetype& cover)
+    void scanLong(Part& part, uint32_t j, qsizetype s, const Prefixes& p, qsizetype& cover)
     {
         const QStringView line = m_lines[j];
-        const uint64_t anchor = mix(windowHash(prefix, s, AnchorLength), 0xA11C);
+        const uint64_t anchor = mix(windowHash(p, s, AnchorLength), 0xA11C);
         // Most anchors are none: the bits answer that from the cache, the table seldom.
         if (!m_anchorBits.mayContain(anchor))
             return;
@@ -833,7 +868,7 @@ private:
                 m_overBudget.store(true, std::memory_order_relaxed);
                 return;
             }
-            const uint64_t h = windowHash(prefix, s, m);
+            const uint64_t h = m == line.size() ? p.whole : windowHash(p, s, m);
             if (!m_longBits.mayContain(mix(h, static_cast<uint64_t>(m))))
                 continue;
             const uint32_t f = patternOf(part, line.sliced(s, m), h);
@@ -860,6 +895,7 @@ private:
     FlatMap m_anchorLengths;
     std::vector<std::vector<qsizetype>> m_groups;
     std::vector<uint64_t> m_pow;
+    qsizetype m_powCap = AnchorLength;
     std::vector<char> m_chained;
     const std::vector<uint32_t>* m_first = nullptr;
     std::size_t m_budget = 0;

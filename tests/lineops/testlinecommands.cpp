@@ -291,6 +291,20 @@ QStringList hostileLines(const QString& shape, QRandomGenerator& rng)
             lines.append(big.mid(at, 14 + static_cast<int>(rng.bounded(40))));
             lines.append(QString(16 + static_cast<int>(rng.bounded(30)), u'x') + u"zz"_s);
         }
+    } else if (shape.startsWith(u"huge")) {
+        // Lines hashed a block of starts at a time, two of the longest length sharing their
+        // start, pieces across the seams of the blocks after them; "huge-far" adds a line that
+        // makes every window reach far.
+        const QString big = randomText(rng, u"abcdefghij"_s, 300000);
+        lines << big << big.first(big.size() - 1) + u'k';
+        if (shape == u"huge-far")
+            lines << big.mid(50000, 140000);
+        for (int seam : {65536, 131072, 140000, 280000}) {
+            for (int back : {1, 7, 20}) {
+                for (int length : {9, 20, 50})
+                    lines << big.mid(seam - back, length) << big.mid(seam - back, length - 1) + u'k';
+            }
+        }
     } else if (shape == u"periodic") {
         const QString big = u"abcab"_s.repeated(80);
         for (int i = 0; i < 200; ++i)
@@ -446,6 +460,8 @@ void TestLineCommands::agreesWithLiteralVersion_data()
     QTest::newRow("去重复: many lengths behind one start") << dedupAgrees({}, 0, u"lengths"_s);
     QTest::newRow("去重复: periodic text") << dedupAgrees({}, 0, u"periodic"_s);
     QTest::newRow("去重复: prefixes and suffixes") << dedupAgrees({}, 0, u"prefixes"_s);
+    QTest::newRow("去重复: huge lines, pieces across their blocks") << dedupAgrees({}, 0, u"huge"_s);
+    QTest::newRow("去重复: huge lines, windows reaching far") << dedupAgrees({}, 0, u"huge-far"_s);
     QTest::newRow("去HTML: the tag patterns by regular expressions") << Agreement{30000, 20240601, stripAgrees};
     QTest::newRow("empty lines: the replace passes") << Agreement{3000, 99, emptyLinesAgree};
     QTest::newRow("去包含: two-unit keywords, repeated letters") << containsAgrees(u"aab"_s, 2, 8);
