@@ -1,5 +1,3 @@
-#include "app/connect.h"
-#include "shell/form1.h"
 #include "tests/support/formfixture.h"
 #include "tests/support/testhelpers.h"
 
@@ -111,7 +109,7 @@ void TestWindowCommands::clickCommand()
     QFETCH(Boxes, shown);
     QFETCH(int, bar);
     Form1 form;
-    ConnectCommands(form);
+    wire(form);
     for (auto [n, text] : boxes.asKeyValueRange())
         box(form, n)->setText(text);
     // "←去空行" works on the keyword list, every other command on quan.
@@ -138,9 +136,7 @@ void TestWindowCommands::clickCommand()
 void TestWindowCommands::doubleClickMeasuresText2()
 {
     Form1 form;
-    ConnectCommands(form);
-    form.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&form));
+    wire(form, true);
     // Outer spaces and line breaks do not count, tabs and wide spaces do; a character above
     // U+FFFF counts 2.
     for (const QString& text : {u"  a b\r\n"_s, u"\ta\u3000 "_s, u"手\U0001F600"_s}) {
@@ -153,7 +149,7 @@ void TestWindowCommands::doubleClickMeasuresText2()
 void TestWindowCommands::shuffleKeepsLinesTitleAndBar()
 {
     Form1 form;
-    ConnectCommands(form);
+    wire(form);
     QString text;
     for (int i = 0; i < 300; ++i)
         text += u"line %1\r\n"_s.arg(i % 50);

@@ -1,6 +1,4 @@
-#include "app/connect.h"
 #include "batch/batchjob.h"
-#include "shell/form1.h"
 #include "tests/support/formfixture.h"
 #include "tests/support/testhelpers.h"
 
@@ -39,12 +37,11 @@ void TestHostile::everyCommandSurvivesHostileText()
 {
     QFETCH(QString, text);
     Form1 form;
-    ConnectCommands(form);
+    wire(form);
     // Every command that works on the areas (the fetch and the batch start have suites of their own).
     for (int n : {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 15, 16, 17, 18, 19, 20, 21, 22, 23, 25, 26}) {
-        const QStringList parameters = {u"a"_s, u"3"_s, u"b"_s, u"2"_s, u"a"_s, u"k"_s};
         for (int b = 1; b <= 6; ++b)
-            box(form, b)->setText(parameters[b - 1]);
+            box(form, b)->setText(u"a3b2ak"_s.mid(b - 1, 1));
         for (const char* name : {"quan", "linshi", "list"})
             area(form, name)->setContent(text);
         form.setStatus(u"-"_s);
@@ -58,8 +55,7 @@ void TestHostile::everyCommandSurvivesHostileText()
 void TestHostile::rapidClicksLoseNoLine()
 {
     Form1 form;
-    ConnectCommands(form);
-    form.show();
+    wire(form, true);
     // Same-width, distinct lines: none is a part of another, none holds the keyword.
     QStringList lines;
     for (int i = 0; i < 3000; ++i)
