@@ -1,6 +1,5 @@
 // The designed layout holds whatever the font: run under QT_FONT_DPI=144 and QT_SCALE_FACTOR=2
 // too (tests/CMakeLists.txt), each time with the default font and Noto Sans CJK SC.
-#include "app/connect.h"
 #include "tests/support/formfixture.h"
 
 #include <QApplication>
@@ -55,9 +54,7 @@ void TestLayout::controlsStayApart()
     const QFont before = QApplication::font();
     QApplication::setFont(font);
     Form1 form;
-    ConnectCommands(form);
-    form.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&form));
+    wire(form, true);
     auto* tabs = child<QTabBar>(form, "TabStrip1");
     // The window: the tab captions left of 复制内容, the strip's box, the areas and the
     // transfer buttons apart and inside it.
@@ -72,13 +69,18 @@ void TestLayout::controlsStayApart()
         window.append({QString::fromLatin1(name), inForm(form, name)});
     checkApart(form.rect(), window);
 
-    for (int n = 1; n <= 4; ++n) {
-        tabs->setCurrentIndex(n - 1);
-        auto* page = child<QFrame>(form, qPrintable(u"Frame1_%1"_s.arg(n)));
-        // The page and the always-shown buttons beside it, inside the strip's box.
+    for (int selected : {2, 0, 3, 1}) {
+        QTest::mouseClick(tabs, Qt::LeftButton, {}, tabs->tabRect(selected).center());
+        // A tab shows exactly its page, and the left strip beside it, apart and inside the strip's box.
+        for (int n = 1; n <= 4; ++n)
+            QCOMPARE(child<QFrame>(form, u"Frame1_%1"_s.arg(n))->isVisible(), n == selected + 1);
+        QVERIFY(button(form, 15)->isVisible());
+        auto* page = child<QFrame>(form, u"Frame1_%1"_s.arg(selected + 1));
         QList<std::pair<QString, QRect>> strip{{page->objectName(), page->geometry()}};
-        for (const char* name : {"Command1", "Command2", "Command25"})
+        for (const char* name : {"Command1", "Command2", "Command25"}) {
+            QVERIFY(child<QWidget>(form, name)->isVisible());
             strip.append({QString::fromLatin1(name), inForm(form, name)});
+        }
         checkApart(client, strip);
         // Label1 lies under list by design: it is never seen.
         QList<std::pair<QString, QRect>> controls;
