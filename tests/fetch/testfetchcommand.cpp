@@ -100,7 +100,6 @@ void TestFetchCommand::fetchShowsThePageOrTheReason_data()
     row("scheme in capitals lacks http", u"HTTP"_s + local.mid(4) + u"/lf", "请输入正确的网址");
     // Passes the "http" test, but what is left after cleaning is no web address.
     row("http later in the text is no URL", u"x " + local + u"/lf", "读取失败：不支持的网址");
-    row("file address is never read", u"file:///etc/hostname?http"_s, "读取失败：不支持的网址");
     // Each reason comes from the fetch, checked there; one shows how the window names it.
     row("404", local + u"/nowhere", "读取失败：HTTP 404");
 
