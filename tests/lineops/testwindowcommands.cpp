@@ -1,5 +1,4 @@
 #include "tests/support/formfixture.h"
-#include "tests/support/testhelpers.h"
 
 #include <QProgressBar>
 
@@ -23,7 +22,6 @@ private slots:
     void clickCommand_data();
     void clickCommand();
     void doubleClickMeasuresText2();
-    void shuffleKeepsLinesTitleAndBar();
 };
 
 void TestWindowCommands::clickCommand_data()
@@ -144,24 +142,6 @@ void TestWindowCommands::doubleClickMeasuresText2()
         QTest::mouseDClick(box(form, 2), Qt::LeftButton);
         QCOMPARE(box(form, 2)->text(), u"3"_s);
     }
-}
-
-void TestWindowCommands::shuffleKeepsLinesTitleAndBar()
-{
-    Form1 form;
-    wire(form);
-    QString text;
-    for (int i = 0; i < 300; ++i)
-        text += u"line %1\r\n"_s.arg(i % 50);
-    area(form, "quan")->setContent(text);
-    form.setStatus(u"before"_s);
-    click(form, 25);
-    const QString shuffled = area(form, "quan")->content();
-    QCOMPARE(sortedLines(shuffled), sortedLines(text));
-    // 301 lines left in their order by chance is out of the question.
-    QVERIFY(shuffled != text);
-    QCOMPARE(form.windowTitle(), u"before"_s);
-    QCOMPARE(child<QProgressBar>(form, "ProgressBar1")->maximum(), 100);
 }
 
 QTEST_MAIN(TestWindowCommands)

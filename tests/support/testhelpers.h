@@ -60,15 +60,6 @@ inline QString literalGroupedJoin(const QStringList& lines)
     return group + CRLF + built;
 }
 
-inline QStringList sortedLines(const QString& text)
-{
-    QStringList lines;
-    for (QStringView line : SplitLines(text))
-        lines.append(line.toString());
-    lines.sort();
-    return lines;
-}
-
 // `length` code units drawn from `alphabet`.
 inline QString randomText(QRandomGenerator& rng, const QString& alphabet, int length)
 {
