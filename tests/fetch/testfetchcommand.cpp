@@ -56,7 +56,6 @@ private slots:
     void fetchShowsThePageOrTheReason();
     void crawlerHeadersFollowCheck2();
     void refusedAddressLeavesTheWaitingFetch();
-    void secondFetchAbandonsTheFirst();
     void closingTheWindowMidFetchIsSafe();
 
 private:
@@ -158,11 +157,7 @@ void TestFetchCommand::refusedAddressLeavesTheWaitingFetch()
     QCOMPARE(w.form.windowTitle(), u"请输入正确的网址"_s);
     QTRY_COMPARE(w.form.windowTitle(), u"读取完毕"_s);
     QCOMPARE(w.quan(), u"first"_s);
-}
-
-void TestFetchCommand::secondFetchAbandonsTheFirst()
-{
-    Window w;
+    // A second fetch that starts abandons the first.
     w.fetch(m_server.url(u"/late"_s));
     w.fetch(m_server.url(u"/lf"_s));
     waitPastLate();
