@@ -58,6 +58,10 @@ void TestWindowCommands::clickCommand_data()
     // Text2 is read as typed, not cleaned and written back.
     QTest::newRow("去位长") << 6 << Boxes{{2, u" 3 "_s}} << u"abc\r\nde\r\nabcdef"_s << u"de\r\n\r\n"_s
                             << u"abcdef\r\nabc\r\n\r\n"_s << u"去位长完毕剩余：2行"_s << none << 3;
+    // A Chinese input method types full-width digits: "３" works as "3" and stays as typed.
+    QTest::newRow("去位长 with a full-width 3")
+        << 6 << Boxes{{2, u"３"_s}} << u"abc\r\nde\r\nabcdef"_s << u"de\r\n\r\n"_s << u"abcdef\r\nabc\r\n\r\n"_s
+        << u"去位长完毕剩余：2行"_s << none << 3;
     QTest::newRow("去位短") << 7 << Boxes{{2, u" 3 "_s}} << u"abc\r\nde\r\nabcdef"_s << u"abcdef\r\n\r\n"_s
                             << u"de\r\nabc\r\n\r\n"_s << u"去位短完毕剩余：2行"_s << none << 3;
     QTest::newRow("去位长 refuses a text without a line break")
