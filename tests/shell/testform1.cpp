@@ -1,4 +1,3 @@
-#include "app/tooltips.h"
 #include "app/translations.h"
 #include "tests/support/formfixture.h"
 
@@ -168,8 +167,6 @@ void TestForm1::everyControlExplainsItsRule()
 {
     Form1 form;
     wire(form);
-    for (const auto& [name, text] : Tooltips())
-        QVERIFY2(form.findChild<QWidget*>(name), qPrintable(name));
     // Every command, box, check box, option button and visible area.
     static const QRegularExpression designed(u"^(Command\\d+|Text\\d|Check\\d|Option\\d|quan|linshi|list)$"_s);
     int controls = 0;
