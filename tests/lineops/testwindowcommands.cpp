@@ -1,5 +1,7 @@
 #include "tests/support/formfixture.h"
 
+#include <QApplication>
+#include <QClipboard>
 #include <QProgressBar>
 
 using namespace lumbrel;
@@ -36,6 +38,13 @@ void TestWindowCommands::clickCommand_data()
     QTest::addColumn<int>("bar");     // the progress bar's maximum after the click (its value is 0)
     const Boxes none;
     const int untouched = 100;
+    // The copy commands move their area's text to the clipboard, an empty text too.
+    QTest::newRow("复制↑ moves quan") << 10 << none << u"a\r\n手机"_s << QString() << Old << u"复制成功"_s << none
+                                      << untouched;
+    QTest::newRow("复制内容 moves an empty quan")
+        << 15 << none << QString() << QString() << Old << u"复制成功"_s << none << untouched;
+    QTest::newRow("←复制 moves linshi") << 11 << none << u"x"_s << u"x"_s << QString() << u"复制成功"_s << none
+                                        << untouched;
     QTest::newRow("去重复 keeps first occurrences, reversed")
         << 1 << none << u"abc\r\nab\r\nx\r\nabc\r\n"_s << u"x\r\nabc\r\n"_s << Old << u"去重复完毕剩余：2行"_s << none
         << 5;
@@ -119,7 +128,10 @@ void TestWindowCommands::clickCommand()
     target->setContent(input);
     target->SendScintilla(QsciScintillaBase::SCI_EMPTYUNDOBUFFER);
     area(form, "linshi")->setContent(Old);
+    QApplication::clipboard()->setText(u"left over"_s);
     click(form, command);
+    if (title == u"复制成功"_s)
+        QCOMPARE(QApplication::clipboard()->text(), command == 11 ? Old : input);
     QCOMPARE(target->content(), output);
     QCOMPARE(area(form, "linshi")->content(), linshi);
     QCOMPARE(form.windowTitle(), title);

@@ -19,21 +19,17 @@ class TestForm1 final : public QObject
     Q_OBJECT
 
 private slots:
-    void startsAsDesignedAndCannotBeMaximised();
+    void startsAsDesignedAndStaysSo();
     void areasKeepEveryUnitAndGiveCrLf();
     void boxesTakeAnyLength();
 
-    void copyMovesToTheClipboard_data();
-    void copyMovesToTheClipboard();
     void storeAndRetrieveKeepEveryByteCounterAndCaption();
 
-    void everyControlExplainsItsRule();
-    void menusAreChineseWhateverTheLocale();
+    void everyControlExplainsItselfInChinese();
     void undoKeysOnAButtonTakeTheLastCommandBack();
-    void statusShowsBracketStarAsTyped();
 };
 
-void TestForm1::startsAsDesignedAndCannotBeMaximised()
+void TestForm1::startsAsDesignedAndStaysSo()
 {
     Form1 form;
     wire(form);
@@ -61,6 +57,11 @@ void TestForm1::startsAsDesignedAndCannotBeMaximised()
     QVERIFY(!form.isMaximized());
     // 8010 x 6120 twips at 15 a pixel.
     QCOMPARE(form.size(), QSize(534, 408));
+    // A status shows exactly its text: "[*]" is no placeholder.
+    for (const QString& message : {u"去包含[*]完毕剩余：3行"_s, u"[*[*]]"_s}) {
+        form.setStatus(message);
+        QCOMPARE(form.windowHandle()->title(), message);
+    }
 }
 
 void TestForm1::areasKeepEveryUnitAndGiveCrLf()
@@ -102,34 +103,6 @@ void TestForm1::boxesTakeAnyLength()
     QCOMPARE(area(form, "linshi")->content(), u"x"_s + keyword + u"\r\n"_s);
 }
 
-void TestForm1::copyMovesToTheClipboard_data()
-{
-    QTest::addColumn<int>("command");
-    QTest::addColumn<QString>("source");
-    QTest::addColumn<QString>("text");
-    QTest::newRow("复制↑ moves quan") << 10 << u"quan"_s << u"a\r\n手机"_s;
-    QTest::newRow("复制内容 moves quan") << 15 << u"quan"_s << u"b"_s;
-    QTest::newRow("←复制 moves linshi") << 11 << u"linshi"_s << u"c\r\n"_s;
-    QTest::newRow("an empty area leaves an empty clipboard") << 10 << u"quan"_s << QString();
-}
-
-void TestForm1::copyMovesToTheClipboard()
-{
-    QFETCH(int, command);
-    QFETCH(QString, source);
-    QFETCH(QString, text);
-    Form1 form;
-    wire(form);
-    QApplication::clipboard()->setText(u"left over"_s);
-    const QByteArray other = source == u"quan"_s ? "linshi" : "quan";
-    area(form, source)->setContent(text);
-    area(form, other)->setContent(u"other"_s);
-    click(form, command);
-    QCOMPARE(QApplication::clipboard()->text(), text);
-    QCOMPARE(area(form, source)->content() + area(form, other)->content(), u"other"_s);
-    QCOMPARE(form.windowTitle(), u"复制成功"_s);
-}
-
 void TestForm1::storeAndRetrieveKeepEveryByteCounterAndCaption()
 {
     Form1 form;
@@ -163,8 +136,10 @@ void TestForm1::storeAndRetrieveKeepEveryByteCounterAndCaption()
     QCOMPARE(linshi->content(), u"x\r\n"_s);
 }
 
-void TestForm1::everyControlExplainsItsRule()
+void TestForm1::everyControlExplainsItselfInChinese()
 {
+    // The suite runs in the C locale.
+    QVERIFY(InstallChineseTranslations(*QCoreApplication::instance()));
     Form1 form;
     wire(form);
     // Every command, box, check box, option button and visible area.
@@ -193,14 +168,7 @@ void TestForm1::everyControlExplainsItsRule()
         for (const QString& name : names.split(u' '))
             QVERIFY2(child<QWidget>(form, name)->toolTip().contains(rule), qPrintable(name + rule));
     }
-}
-
-void TestForm1::menusAreChineseWhateverTheLocale()
-{
-    // The suite runs in the C locale.
-    QVERIFY(InstallChineseTranslations(*QCoreApplication::instance()));
-    Form1 form;
-    wire(form);
+    // So do the context menus: the areas' own and the boxes' from Qt.
     const QStringList expected{
         u"撤消(&U)"_s, u"重做(&R)"_s, u"剪切(&T)"_s, u"复制(&C)"_s, u"粘贴(&P)"_s, u"删除"_s, u"全选"_s};
     for (QMenu* menu : {area(form, "quan")->createStandardContextMenu(), box(form, 2)->createStandardContextMenu()}) {
@@ -259,16 +227,6 @@ void TestForm1::undoKeysOnAButtonTakeTheLastCommandBack()
     const QString retrieved = linshi->content();
     QTest::keyClick(button(form, 13), Qt::Key_Z, Qt::ControlModifier);
     QCOMPARE(linshi->content(), retrieved);
-}
-
-void TestForm1::statusShowsBracketStarAsTyped()
-{
-    Form1 form;
-    form.show();
-    for (const QString& message : {u"去包含[*]完毕剩余：3行"_s, u"[*[*]]"_s}) {
-        form.setStatus(message);
-        QCOMPARE(form.windowHandle()->title(), message);
-    }
 }
 
 QTEST_MAIN(TestForm1)
