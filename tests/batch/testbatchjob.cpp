@@ -1,6 +1,4 @@
-#include "app/connect.h"
 #include "batch/batchjob.h"
-#include "shell/form1.h"
 #include "tests/support/formfixture.h"
 
 #include <QSignalSpy>

@@ -1,5 +1,4 @@
 // "抓取" in the window: a page replaces quan, a failure names its reason and leaves quan.
-#include "app/connect.h"
 #include "commands/fetchcommand.h"
 #include "tests/support/formfixture.h"
 #include "tests/support/loopbackhttpserver.h"

@@ -2,7 +2,6 @@
 #include "tests/support/formfixture.h"
 
 #include <QApplication>
-#include <QPointer>
 #include <QProgressBar>
 #include <QSignalSpy>
 #include <QTimer>
@@ -84,7 +83,6 @@ void TestHostile::closingTheWindowDuringABatchJobIsSafe()
 {
     auto* form = new Form1;
     ConnectCommands(*form);
-    QPointer<Form1> guard(form);
     form->show();
     area(*form, "quan")->setContent(u"abc\r\n"_s.repeated(10));
     area(*form, "list")->setContent(u"a\r\nb\r\n"_s);
@@ -97,7 +95,6 @@ void TestHostile::closingTheWindowDuringABatchJobIsSafe()
     delete form;
     // Pending ticks die with the window's timers.
     QApplication::processEvents();
-    QVERIFY(guard.isNull());
 }
 
 QTEST_MAIN(TestHostile)
