@@ -1,8 +1,11 @@
 #include "batch/batchjob.h"
 #include "tests/support/formfixture.h"
 
+#include <QApplication>
 #include <QSignalSpy>
 #include <QTimer>
+
+#include <memory>
 
 using namespace lumbrel;
 using namespace lumbrel::testing;
@@ -65,6 +68,7 @@ private slots:
     void runsToTheEnd();
     void refusedStepHaltsTheJobUntilStartIsPressed();
     void clearingCheck1LetsExactlyOneMoreStepRun();
+    void closingTheWindowMidJobIsSafe();
 };
 
 void TestBatchJob::runsToTheEnd_data()
@@ -156,6 +160,20 @@ void TestBatchJob::clearingCheck1LetsExactlyOneMoreStepRun()
     QVERIFY(job.idle());
     QCOMPARE(job.steps.count(), 2);
     QCOMPARE(job.list->content(), u"c\r\n"_s + Markers);
+}
+
+void TestBatchJob::closingTheWindowMidJobIsSafe()
+{
+    auto job = std::make_unique<Job>(u"abc\r\n"_s.repeated(10), u"a\r\nb\r\n"_s);
+    job->form.show();
+    click(job->form, 24);
+    // Closed right after the first step, with the next one pending.
+    QVERIFY(job->steps.wait(JobTimeoutMs));
+    QVERIFY(job->timer1->isActive());
+    job->form.close();
+    job.reset();
+    // Pending ticks die with the window's timers.
+    QApplication::processEvents();
 }
 
 QTEST_MAIN(TestBatchJob)

@@ -1,10 +1,7 @@
-#include "batch/batchjob.h"
 #include "tests/support/formfixture.h"
 
 #include <QApplication>
 #include <QProgressBar>
-#include <QSignalSpy>
-#include <QTimer>
 
 using namespace lumbrel;
 using namespace lumbrel::testing;
@@ -18,7 +15,6 @@ private slots:
     void everyCommandSurvivesHostileText_data();
     void everyCommandSurvivesHostileText();
     void rapidClicksLoseNoLine();
-    void closingTheWindowDuringABatchJobIsSafe();
 };
 
 void TestHostile::everyCommandSurvivesHostileText_data()
@@ -77,24 +73,6 @@ void TestHostile::rapidClicksLoseNoLine()
     QCOMPARE(after, lines);
     QCOMPARE(form.windowTitle(), title);
     QCOMPARE(bar->maximum(), 1);
-}
-
-void TestHostile::closingTheWindowDuringABatchJobIsSafe()
-{
-    auto* form = new Form1;
-    ConnectCommands(*form);
-    form->show();
-    area(*form, "quan")->setContent(u"abc\r\n"_s.repeated(10));
-    area(*form, "list")->setContent(u"a\r\nb\r\n"_s);
-    child<BatchJob>(*form, "BatchJob")->setDelays({.startMs = 1, .stepMs = 1, .continueMs = 1});
-    click(*form, 24);
-    // Closed right after the first step, with the next one pending.
-    QVERIFY(QSignalSpy(child<QTimer>(*form, "Timer2"), &QTimer::timeout).wait(5000));
-    QVERIFY(child<QTimer>(*form, "Timer1")->isActive());
-    form->close();
-    delete form;
-    // Pending ticks die with the window's timers.
-    QApplication::processEvents();
 }
 
 QTEST_MAIN(TestHostile)
