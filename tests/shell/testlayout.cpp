@@ -51,7 +51,6 @@ void TestLayout::controlsStayApart_data()
 void TestLayout::controlsStayApart()
 {
     QFETCH(QFont, font);
-    const QFont before = QApplication::font();
     QApplication::setFont(font);
     Form1 form;
     wire(form, true);
@@ -91,7 +90,6 @@ void TestLayout::controlsStayApart()
         QVERIFY(controls.size() >= 4);
         checkApart(page->rect(), controls);
     }
-    QApplication::setFont(before);
 }
 
 QTEST_MAIN(TestLayout)
