@@ -5,7 +5,6 @@
 #include <QClipboard>
 #include <QLabel>
 #include <QMenu>
-#include <QRadioButton>
 #include <QRegularExpression>
 #include <QTabBar>
 #include <QWindow>
@@ -36,9 +35,8 @@ void TestForm1::startsAsDesignedAndStaysSo()
     QCOMPARE(form.windowTitle(), u"Lumbrel V1.6"_s);
     QCOMPARE(area(form, "list")->content(), u"list"_s);
     QCOMPARE(child<QLabel>(form, "Label2")->text(), u"0"_s);
-    // No job runs, and the fetch starts as a plain UTF-8 visitor.
+    // No job runs, and the fetch starts as a plain visitor (its decoding has a fetch test).
     QVERIFY(!child<QCheckBox>(form, "Check1")->isChecked() && !child<QCheckBox>(form, "Check2")->isChecked());
-    QVERIFY(child<QRadioButton>(form, "Option1")->isChecked());
     // The captions are what users click by: a wrong character is a wrong command.
     const QStringList captions =
         u"去重复|去空行|去英文|去汉字|去HTML|去位长|去位短|去掉→|去包含|复制↑|←复制|存储→|←取回|抓取|"
@@ -140,14 +138,13 @@ void TestForm1::everyControlExplainsItselfInChinese()
     wire(form);
     // Every command, box, check box, option button and visible area.
     static const QRegularExpression designed(u"^(Command\\d+|Text\\d|Check\\d|Option\\d|quan|linshi|list)$"_s);
+    static const QRegularExpression chinese(u"[\u4E00-\u9FA5]"_s);
     int controls = 0;
     for (QWidget* w : form.findChildren<QWidget*>()) {
         if (!designed.match(w->objectName()).hasMatch())
             continue;
         ++controls;
-        const QString tip = w->toolTip();
-        QVERIFY2(std::any_of(tip.begin(), tip.end(), [](QChar c) { return c >= u'\u4E00' && c <= u'\u9FA5'; }),
-                 qPrintable(w->objectName()));
+        QVERIFY2(w->toolTip().contains(chinese), qPrintable(w->objectName()));
     }
     QCOMPARE(controls, 26 + 7 + 2 + 2 + 3);
     // The rules that surprised users are stated on every control they apply to.
