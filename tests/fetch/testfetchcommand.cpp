@@ -103,9 +103,8 @@ void TestFetchCommand::fetchShowsThePageOrTheReason_data()
     // Each reason comes from the fetch, checked there; one shows how the window names it.
     row("404", local + u"/nowhere", "读取失败：HTTP 404");
 
-    row("LF lines become CR LF lines", local + u"/lf", "读取完毕", Lines);
     row("empty page empties quan", local + u"/empty", "读取完毕", QString());
-    row("line break and spaces around the address are dropped", u"  " + local + u"/lf \r\n ", "读取完毕", Lines);
+    row("address trimmed, LF lines made CR LF", u"  " + local + u"/lf \r\n ", "读取完毕", Lines);
     row("Option1, as at the start, decodes as utf-8", local + u"/gbk", "读取完毕", u"\uFFFDF\uFFFD\uFFFD\r\n"_s);
     row("Option2 decodes as gb2312", local + u"/gbk", "读取完毕", u"镕堃\r\n"_s, u"Option2"_s);
     row("Check2 sends the crawler's headers", local + u"/lf", "读取完毕", Lines, u"Check2"_s);

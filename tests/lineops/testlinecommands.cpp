@@ -115,7 +115,6 @@ void TestLineCommands::operations_data()
     // 去重复 steps on the kept lines only; its texts, like 去HTML's, are checked against a
     // literal version below.
     QTest::newRow("去重复: case-sensitive") << OpRow{dedup, u"A\r\na\r\nA"_s, u"a\r\nA\r\n"_s, None, None, 2};
-    QTest::newRow("去重复: two lines are too few") << OpRow{dedup, u"a\r\nb"_s, u"数据不足，人工去除吧"_s, None, None};
     QTest::newRow("去英文: only U+4E00 to U+9FA5 count as Chinese")
         << OpRow{chinese,
                  u"\u4E00\r\n\u4DFF\r\n\u9FA5\r\n\u9FA6\r\n，\r\n\U00020000"_s,
@@ -130,7 +129,6 @@ void TestLineCommands::operations_data()
         << OpRow{length(LengthFilter::KeepShorter, u"ten"_s), u"a\r\nb"_s, u"您输入的不是数字"_s, None, None};
     QTest::newRow("length: a fraction is not whole")
         << OpRow{length(LengthFilter::KeepLonger, u"7.5"_s), u"a\r\nb"_s, u"非整数"_s, None, None};
-    QTest::newRow("contains: an empty keyword comes first") << OpRow{containing({}), {}, u"请输入关键词"_s, None, None};
     QTest::newRow("contains: three lines are too few")
         << OpRow{containing(u"a"_s), u"a\r\nb\r\nc"_s, u"数据不足，人工去除吧"_s, None, None};
     // Lengths are UTF-16 units of the untrimmed line, compared strictly.
