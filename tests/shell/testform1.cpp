@@ -182,9 +182,13 @@ void TestForm1::undoKeysOnAButtonTakeTheLastCommandBack()
     QVERIFY(QTest::qWaitForWindowActive(&form));
     TextArea* quan = area(form, "quan");
     TextArea* linshi = area(form, "linshi");
-    // Before any command the keys work on quan.
+    // Before any command the keys work on quan: here on what the user typed (a whole text
+    // set in code would count as a write).
+    quan->setFocus();
+    QTest::keyClicks(quan, u"abc"_s);
+    QTest::keyClick(quan, Qt::Key_Return);
+    QTest::keyClicks(quan, u"de"_s);
     const QString typed = u"abc\r\nde"_s;
-    quan->setContent(typed);
     auto* tabs = child<QTabBar>(form, "TabStrip1");
     tabs->setFocus();
     QTest::keyClick(tabs, Qt::Key_Z, Qt::ControlModifier);
