@@ -78,6 +78,12 @@ void TestWindowCommands::clickCommand_data()
     QTest::newRow("去包含 removing nothing empties linshi")
         << 9 << Boxes{{2, u"zz"_s}} << u"a\r\nb\r\nc\r\nd"_s << u"d\r\nc\r\nb\r\na\r\n\r\n"_s << QString()
         << u"去包含zz完毕剩余：5行"_s << none << 4;
+    // Past the 32,767 units a line edit keeps by default: a cut keyword would be another one.
+    const QString keyword = QString(39'999, u'a') + u'b';
+    const QString start = keyword.first(39'999);
+    QTest::newRow("去包含 takes the whole of a long keyword")
+        << 9 << Boxes{{2, keyword}} << start + u"\r\ny\r\nz\r\nx"_s + keyword << u"z\r\ny\r\n"_s + start + u"\r\n\r\n"_s
+        << u"x"_s + keyword + u"\r\n"_s << u"去包含"_s + keyword + u"完毕剩余：4行"_s << none << 4;
     QTest::newRow("去包含 refuses an empty keyword first")
         << 9 << Boxes{{2, QString()}} << QString() << QString() << Old << u"请输入关键词"_s << none << untouched;
     QTest::newRow("去掉→ strips the breaks of Text1 and keeps its spaces")
