@@ -46,14 +46,12 @@ struct Job
     {
         return !timer1->isActive() && !timer2->isActive();
     }
-    // "开始": end markers appended to the list unless it holds "#", then the first wait.
+    // "开始": end markers appended to the list unless it holds "#", then the first wait (the
+    // tests see the job run on from there).
     void start(const QString& started)
     {
         click(form, 24);
         QCOMPARE(list->content(), started);
-        QCOMPARE(label1->text(), u"1"_s);
-        QVERIFY(check1->isChecked());
-        QVERIFY(timer1->isActive());
     }
 };
 

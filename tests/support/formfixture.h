@@ -6,7 +6,6 @@
 
 #include <QCheckBox>
 #include <QLabel>
-#include <QProgressBar>
 #include <QPushButton>
 #include <QTest>
 
