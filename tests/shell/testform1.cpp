@@ -78,6 +78,15 @@ void TestForm1::areasKeepEveryUnitAndGiveCrLf()
     quan->setFocus();
     QTest::keyClick(quan, Qt::Key_Return);
     QCOMPARE(quan->content(), u"x\r\ny\r\nz\r\n"_s);
+    // What a huge line would multiply: no lookup for the lead bytes of Chinese characters
+    // (control characters still show as a blob), and no caret blinking on it.
+    QCOMPARE(quan->SendScintilla(QsciScintillaBase::SCI_GETREPRESENTATION, "\xE4", nullptr), 0L);
+    QCOMPARE(quan->SendScintilla(QsciScintillaBase::SCI_GETREPRESENTATION, "\x01", nullptr), 3L);
+    const long blink = quan->SendScintilla(QsciScintillaBase::SCI_GETCARETPERIOD);
+    quan->setContent(QString(TextArea::SteadyCaretLineBytes + 1, u'a') + u"\r\nb"_s);
+    QTRY_COMPARE(quan->SendScintilla(QsciScintillaBase::SCI_GETCARETPERIOD), 0L);
+    quan->SendScintilla(QsciScintillaBase::SCI_GOTOLINE, 1);
+    QTRY_COMPARE(quan->SendScintilla(QsciScintillaBase::SCI_GETCARETPERIOD), blink);
 }
 
 void TestForm1::storeAndRetrieveKeepEveryByteCounterAndCaption()
