@@ -446,7 +446,10 @@ public:
         };
         for (uint32_t i = 0; i < std::min(n, Ahead); ++i)
             hashAhead(i);
+        // The bar shows the patterns built in its first quarter, the scan in the rest.
         for (uint32_t i = 0; i < n; ++i) {
+            if ((i & 4095) == 0)
+                meter.pulse(i, qsizetype{4} * n);
             const QStringView line = m_lines[i];
             const uint64_t h = ahead[i % Ahead];
             if (i + Ahead < n)
@@ -630,7 +633,8 @@ private:
     {
         for (uint32_t j = part.from; j < part.to; ++j) {
             if (meter && (j & 1023) == 0)
-                meter->pulse(j - part.from, part.to - part.from);
+                meter->pulse(part.to - part.from + qsizetype{3} * (j - part.from),
+                             qsizetype{4} * (part.to - part.from));
             if (first[j] != j)
                 continue;
             const QStringView line = m_lines[j];
