@@ -77,13 +77,31 @@ QString referenceStrip(QString text)
 
 } // namespace
 
+// The current row of a table of operations: text, set-aside lines, box and meter.
+void checkOperation()
+{
+    QFETCH(OpRow, row);
+    RecordingMeter meter;
+    const BoxedOpResult r = row.op(row.text, meter);
+    QCOMPARE(r.result.refused() ? r.result.refusal : r.result.text, row.expected);
+    QCOMPARE(r.result.setAside.value_or(None), row.aside);
+    QCOMPARE(r.box.value_or(None), row.box);
+    // A metered line loop runs the meter once over every line; a refusal leaves it alone.
+    const bool idle = r.result.refused() || row.steps < 0;
+    QCOMPARE(meter.started, idle ? -1 : SplitLines(row.text).size());
+    QCOMPARE(meter.steps, idle ? 0 : row.steps);
+    QCOMPARE(meter.finished, idle ? 0 : 1);
+}
+
 class TestLineCommands final : public QObject
 {
     Q_OBJECT
 
 private slots:
-    void operations_data();
-    void operations();
+    void filters_data();
+    void filters();
+    void rewrites_data();
+    void rewrites();
     void parseNumber_data();
     void parseNumber();
     void shuffleFollowsTheSwapPass_data();
@@ -94,7 +112,7 @@ private slots:
     void agreesWithLiteralVersion();
 };
 
-void TestLineCommands::operations_data()
+void TestLineCommands::filters_data()
 {
     QTest::addColumn<OpRow>("row");
     const auto dedup = lineOp([](QStringView t, ProgressMeter& m) { return RemoveDuplicates(t, m); });
@@ -105,12 +123,6 @@ void TestLineCommands::operations_data()
     };
     const auto containing = [](const QString& word) {
         return lineOp([=](QStringView t, ProgressMeter& m) { return RemoveContaining(t, word, m); });
-    };
-    const auto piece = [](MarkerPiece which, const QString& marker) -> Op {
-        return [=](QStringView t, ProgressMeter& m) { return KeepPiece(t, marker, which, m); };
-    };
-    const auto take = [](LineEnd end, const QString& n) -> Op {
-        return [=](QStringView t, ProgressMeter& m) { return TakeChars(t, n, end, m); };
     };
     // 去重复 steps on the kept lines only; its texts, like 去HTML's, are checked against a
     // literal version below.
@@ -144,6 +156,22 @@ void TestLineCommands::operations_data()
     // Removed lines are front-joined without the group's extra CR LF.
     QTest::newRow("contains: a trailing break makes the fourth line")
         << OpRow{containing(u"b"_s), u"a\r\nb\r\nc\r\n"_s, u"\r\nc\r\na\r\n\r\n"_s, u"b\r\n"_s, None, 4};
+}
+
+void TestLineCommands::filters()
+{
+    checkOperation();
+}
+
+void TestLineCommands::rewrites_data()
+{
+    QTest::addColumn<OpRow>("row");
+    const auto piece = [](MarkerPiece which, const QString& marker) -> Op {
+        return [=](QStringView t, ProgressMeter& m) { return KeepPiece(t, marker, which, m); };
+    };
+    const auto take = [](LineEnd end, const QString& n) -> Op {
+        return [=](QStringView t, ProgressMeter& m) { return TakeChars(t, n, end, m); };
+    };
     QTest::newRow("留后: the text between the first and second marker; other lines as they are")
         << OpRow{piece(MarkerPiece::After, u"|"_s), u"a|b|c\r\n x "_s, u" x \r\nb\r\n"_s, None, u"|"_s, 2};
     QTest::newRow("留后: occurrences do not overlap")
@@ -178,19 +206,9 @@ void TestLineCommands::operations_data()
         << OpRow{take(LineEnd::Left, u" x\r\n"_s), u"abc"_s, NoBreak, None, u"x"_s};
 }
 
-void TestLineCommands::operations()
+void TestLineCommands::rewrites()
 {
-    QFETCH(OpRow, row);
-    RecordingMeter meter;
-    const BoxedOpResult r = row.op(row.text, meter);
-    QCOMPARE(r.result.refused() ? r.result.refusal : r.result.text, row.expected);
-    QCOMPARE(r.result.setAside.value_or(None), row.aside);
-    QCOMPARE(r.box.value_or(None), row.box);
-    // A metered line loop runs the meter once over every line; a refusal leaves it alone.
-    const bool idle = r.result.refused() || row.steps < 0;
-    QCOMPARE(meter.started, idle ? -1 : SplitLines(row.text).size());
-    QCOMPARE(meter.steps, idle ? 0 : row.steps);
-    QCOMPARE(meter.finished, idle ? 0 : 1);
+    checkOperation();
 }
 
 void TestLineCommands::parseNumber_data()
