@@ -203,6 +203,11 @@ public:
         const uint64_t bits = bitsOf(key);
         return (m_bits[(key >> m_shift) & m_mask] & bits) == bits;
     }
+    // Brings the bits of `key` near, for a probe soon.
+    void prefetchBits(uint64_t key) const
+    {
+        __builtin_prefetch(&m_bits[(key >> m_shift) & m_mask]);
+    }
 
 private:
     // Three bits of one word: one memory access a probe, and far fewer false answers than
@@ -434,6 +439,7 @@ public:
             m_pow[i] = m_pow[i - 1] * Base;
         std::size_t longCount = 0;
         std::size_t quadCount = 0;
+        std::size_t distinctUnits = 0;
 
         // Patterns: one per distinct non-empty content. The table is far larger than the
         // cache: each line's hash is taken a few lines ahead and its slot fetched meanwhile.
@@ -469,6 +475,7 @@ public:
             }
             if (first[i] != i)
                 continue;
+            distinctUnits += static_cast<std::size_t>(line.size());
             quadCount += line.size() >= 4 ? 1 : 0;
             if (line.size() >= AnchorLength) {
                 const uint64_t a = mix(hashOf(line.first(AnchorLength)), 0xA11C);
@@ -482,33 +489,6 @@ public:
                     m_groups[group].push_back(line.size());
                 }
             }
-        }
-        for (auto& lengths : m_groups)
-            std::sort(lengths.begin(), lengths.end());
-        m_pairLengths.assign(PairSlots, 0);
-        // Sized to the patterns, so that a slot names few lengths and a long window seldom
-        // reaches the tables behind the bits.
-        m_quadSlotsLog2 = 16;
-        while ((std::size_t{1} << m_quadSlotsLog2) < quadCount / 2 && m_quadSlotsLog2 < 22)
-            ++m_quadSlotsLog2;
-        m_quadLengths.assign(std::size_t{1} << m_quadSlotsLog2, 0);
-        m_anchorBits = BitFilter(2 * longCount);
-        m_longBits = BitFilter(2 * longCount);
-        std::size_t distinctUnits = 0;
-        for (uint32_t i = 0; i < n; ++i) {
-            const QStringView line = m_lines[i];
-            if (first[i] == i && line.size() == 1)
-                m_singles[line[0].unicode()] = true;
-            if (first[i] == i && line.size() >= 2)
-                m_pairLengths[pairSlot(line[0].unicode(), line[1].unicode())] |= lengthBit(line.size());
-            if (first[i] == i && line.size() >= 4)
-                m_quadLengths[quadSlot(hashOf(line.first(4)))] |= lengthBit(line.size());
-            if (first[i] == i && line.size() >= AnchorLength) {
-                m_anchorBits.add(mix(hashOf(line.first(AnchorLength)), 0xA11C));
-                m_longBits.add(mix(hashOf(line), static_cast<uint64_t>(line.size())));
-            }
-            if (first[i] == i)
-                distinctUnits += static_cast<std::size_t>(line.size());
         }
         // Long windows checked against a line length of their anchor's group: beyond this
         // the suffix array answers for every long pattern. Each part has half.
@@ -527,15 +507,23 @@ public:
                 seen += static_cast<std::size_t>(m_lines[mid].size());
         }
         m_first = &first;
-        Part early(*this, 0, mid, container.data(), m_budget / 2);
         std::vector<uint32_t> later(n - mid, NoLine);
-        Part late(*this, mid, n, later.data(), m_budget / 2);
-
         // Texts: every first occurrence of a content, in order, so the first container seen
         // in a part is its earliest.
         std::vector<uint64_t> earlyPrefix;
         std::vector<uint64_t> latePrefix;
-        std::thread other([&] { scanAll(late, first, container, latePrefix, nullptr); });
+        // The later part's core builds the tables too, while the early one builds its
+        // larger filter; both scans wait for the tables.
+        std::atomic<bool> tablesReady{false};
+        std::thread other([&] {
+            Part late(*this, mid, n, later.data(), m_budget / 2);
+            buildTables(first, quadCount, longCount);
+            tablesReady.store(true, std::memory_order_release);
+            tablesReady.notify_one();
+            scanAll(late, first, container, latePrefix, nullptr);
+        });
+        Part early(*this, 0, mid, container.data(), m_budget / 2);
+        tablesReady.wait(false, std::memory_order_acquire);
         scanAll(early, first, container, earlyPrefix, &meter);
         other.join();
         for (uint32_t f = mid; f < n; ++f)
@@ -555,8 +543,38 @@ public:
     }
 
 private:
-    static constexpr std::size_t SplitPercent = 46;
+    static constexpr std::size_t SplitPercent = 48;
     static constexpr uint32_t PassAhead = 16;
+
+    // The tables that gate each start of a scan, from the first occurrences.
+    void buildTables(const std::vector<uint32_t>& first, std::size_t quadCount, std::size_t longCount)
+    {
+        const auto n = static_cast<uint32_t>(m_lines.size());
+        for (auto& lengths : m_groups)
+            std::sort(lengths.begin(), lengths.end());
+        m_pairLengths.assign(PairSlots, 0);
+        // Sized to the patterns, so that a slot names few lengths and a long window seldom
+        // reaches the tables behind the bits.
+        m_quadSlotsLog2 = 16;
+        while ((std::size_t{1} << m_quadSlotsLog2) < quadCount / 2 && m_quadSlotsLog2 < 22)
+            ++m_quadSlotsLog2;
+        m_quadLengths.assign(std::size_t{1} << m_quadSlotsLog2, 0);
+        m_anchorBits = BitFilter(2 * longCount);
+        m_longBits = BitFilter(2 * longCount);
+        for (uint32_t i = 0; i < n; ++i) {
+            const QStringView line = m_lines[i];
+            if (first[i] == i && line.size() == 1)
+                m_singles[line[0].unicode()] = true;
+            if (first[i] == i && line.size() >= 2)
+                m_pairLengths[pairSlot(line[0].unicode(), line[1].unicode())] |= lengthBit(line.size());
+            if (first[i] == i && line.size() >= 4)
+                m_quadLengths[quadSlot(hashOf(line.first(4)))] |= lengthBit(line.size());
+            if (first[i] == i && line.size() >= AnchorLength) {
+                m_anchorBits.add(mix(hashOf(line.first(AnchorLength)), 0xA11C));
+                m_longBits.add(mix(hashOf(line), static_cast<uint64_t>(line.size())));
+            }
+        }
+    }
 
     // The lines [from, to), the filters of the short patterns after `from` not found in
     // them yet, and where each pattern after `from` was found first (`found[f - from]`).
@@ -677,6 +695,10 @@ private:
             const uint64_t slot = (key >> 7) & m_mask;
             return (m_bits[slot >> 6] >> (slot & 63)) & 1;
         }
+        void prefetch(uint64_t key) const
+        {
+            __builtin_prefetch(&m_bits[((key >> 7) & m_mask) >> 6]);
+        }
 
     private:
         Table<uint64_t> m_bits;
@@ -756,12 +778,45 @@ private:
         return (h ^ static_cast<uint64_t>(length) * 0x9E3779B97F4A7C15ULL) * 0xD6E8FEB86659FD93ULL | 1;
     }
 
-    void record(Part& part, uint32_t j, QStringView window, uint64_t h)
+    // A short window waiting for its probes; a line's windows are probed a batch at a time,
+    // so that the probes' cache misses overlap instead of following each other.
+    struct Probe
     {
-        const uint64_t filterKey = filterKeyOf(h, window.size());
-        // A filter the second-level cache holds, before a table it does not.
-        if (!part.near.mayContain(filterKey))
-            return;
+        uint64_t h;
+        uint64_t filterKey;
+        qsizetype s;
+        qsizetype m;
+    };
+    static constexpr int ProbeBatch = 64;
+    static constexpr qsizetype LookAhead = 8;
+
+    static void queue(Part& part, Probe* probes, int& count, uint64_t h, qsizetype s, qsizetype m)
+    {
+        const uint64_t filterKey = filterKeyOf(h, m);
+        part.near.prefetchBits(filterKey);
+        probes[count++] = Probe{h, filterKey, s, m};
+    }
+
+    // Probes the queued windows of line j: first the filter for all, then the table for the
+    // few it lets through. The windows of one line may be recorded in any order.
+    void flush(Part& part, uint32_t j, Probe* probes, int& count)
+    {
+        const QStringView line = m_lines[j];
+        int passed = 0;
+        for (int k = 0; k < count; ++k) {
+            // A filter the second-level cache holds, before a table it does not.
+            if (!part.near.mayContain(probes[k].filterKey))
+                continue;
+            m_patterns.prefetch(mix(probes[k].h, static_cast<uint64_t>(probes[k].m)));
+            probes[passed++] = probes[k];
+        }
+        for (int k = 0; k < passed; ++k)
+            record(part, j, line.sliced(probes[k].s, probes[k].m), probes[k].h, probes[k].filterKey);
+        count = 0;
+    }
+
+    void record(Part& part, uint32_t j, QStringView window, uint64_t h, uint64_t filterKey)
+    {
         uint64_t key = mix(h, static_cast<uint64_t>(window.size()));
         for (;;) {
             const uint32_t f = m_patterns.find(key);
@@ -817,6 +872,10 @@ private:
         }
 
         const bool longs = !m_groups.empty() && len > AnchorLength && !overBudget();
+        for (qsizetype a = 0; a < std::min(len, LookAhead); ++a)
+            prefetchSlots(p, line, a, longs);
+        Probe probes[ProbeBatch + AnchorLength];
+        int queued = 0;
         qsizetype cover = 0; // the windows ending here or before are covered
         for (qsizetype s = 0; s < len; ++s) {
             if (s == p.base + block) {
@@ -825,8 +884,13 @@ private:
                 p.base = s;
                 fill(std::min(len, s + block + reach));
             }
+            if (queued >= ProbeBatch)
+                flush(part, j, probes, queued);
+            // The slot tables of a start a little ahead, so that their misses overlap too.
+            if (const qsizetype a = s + LookAhead; a < p.base + block)
+                prefetchSlots(p, line, a, longs);
             if (s + 1 > cover && len > 1 && m_singles[line[s].unicode()])
-                record(part, j, line.sliced(s, 1), line[s].unicode());
+                queue(part, probes, queued, line[s].unicode(), s, 1);
             // Most starts begin no pattern of two units or more, or few.
             if (s + 2 > len)
                 continue;
@@ -847,9 +911,20 @@ private:
             while (todo != 0) {
                 const int m = std::countr_zero(todo);
                 todo &= todo - 1;
-                record(part, j, line.sliced(s, m), windowHash(p, s, m));
+                queue(part, probes, queued, windowHash(p, s, m), s, m);
             }
         }
+        flush(part, j, probes, queued);
+    }
+
+    void prefetchSlots(const Prefixes& p, QStringView line, qsizetype a, bool longs) const
+    {
+        if (a + 4 > line.size())
+            return;
+        __builtin_prefetch(&m_pairLengths[pairSlot(line[a].unicode(), line[a + 1].unicode())]);
+        __builtin_prefetch(&m_quadLengths[quadSlot(windowHash(p, a, 4))]);
+        if (longs && a + AnchorLength <= line.size())
+            m_anchorBits.prefetch(mix(windowHash(p, a, AnchorLength), 0xA11C));
     }
 
     void scanLong(Part& part, uint32_t j, qsizetype s, const Prefixes& p, qsizetype& cover)
