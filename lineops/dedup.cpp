@@ -236,6 +236,52 @@ private:
     int m_bitShift = 0;
 };
 
+// The lengths of the patterns whose first units fall in a slot, a bit each, with a count
+// behind each bit so that a pattern can leave again; a count that reached its limit stays.
+class LengthTable
+{
+public:
+    explicit LengthTable(int slotsLog2)
+        : m_masks(std::size_t{1} << slotsLog2, 0)
+        , m_counts(std::size_t{16} << slotsLog2, 0)
+        , m_shift(64 - slotsLog2)
+    {
+    }
+    std::size_t slotOf(uint64_t key) const
+    {
+        return (key * 0x9E3779B97F4A7C15ULL) >> m_shift;
+    }
+    unsigned at(std::size_t slot) const
+    {
+        return m_masks[slot];
+    }
+    void prefetch(std::size_t slot) const
+    {
+        __builtin_prefetch(&m_masks[slot]);
+    }
+    void add(std::size_t slot, int bit)
+    {
+        uint8_t& count = m_counts[slot << 4 | static_cast<std::size_t>(bit)];
+        if (count < Saturated)
+            ++count;
+        m_masks[slot] = static_cast<uint16_t>(m_masks[slot] | 1u << bit);
+    }
+    void remove(std::size_t slot, int bit)
+    {
+        uint8_t& count = m_counts[slot << 4 | static_cast<std::size_t>(bit)];
+        if (count == Saturated)
+            return;
+        if (--count == 0)
+            m_masks[slot] = static_cast<uint16_t>(m_masks[slot] & ~(1u << bit));
+    }
+
+private:
+    static constexpr uint8_t Saturated = 255;
+    Table<uint16_t> m_masks;
+    Table<uint8_t> m_counts;
+    int m_shift;
+};
+
 bool hasLoneBreak(QStringView line)
 {
     // Lines never hold CR LF, so any CR or LF in a line is a lone one.
@@ -409,6 +455,12 @@ public:
     {
     }
 
+    // Whether some line holds a CR or LF, known after run().
+    bool anyBreak() const
+    {
+        return m_anyBreak;
+    }
+
     // first[i]: the first line with the content of line i. container[f]: a line before f
     // holding the content of line f, or a line not before f (f itself or later), or NoLine.
     void run(std::vector<uint32_t>& first, std::vector<uint32_t>& container, ProgressMeter& meter)
@@ -440,13 +492,22 @@ public:
         std::size_t longCount = 0;
         std::size_t quadCount = 0;
         std::size_t distinctUnits = 0;
+        std::size_t distinctCount = 0;
 
         // Patterns: one per distinct non-empty content. The table is far larger than the
         // cache: each line's hash is taken a few lines ahead and its slot fetched meanwhile.
         constexpr uint32_t Ahead = 8;
         uint64_t ahead[Ahead];
+        // Every unit passes here once: the check for line breaks inside lines comes free.
+        bool anyBreak = false;
         const auto hashAhead = [&](uint32_t i) {
-            const uint64_t h = hashOf(m_lines[i]);
+            uint64_t h = 0;
+            unsigned breaks = 0;
+            for (QChar c : m_lines[i]) {
+                h = h * Base + c.unicode();
+                breaks |= static_cast<unsigned>(c == u'\r') | static_cast<unsigned>(c == u'\n');
+            }
+            anyBreak = anyBreak || breaks != 0;
             m_patterns.prefetch(mix(h, static_cast<uint64_t>(m_lines[i].size())));
             ahead[i % Ahead] = h;
         };
@@ -476,6 +537,7 @@ public:
             if (first[i] != i)
                 continue;
             distinctUnits += static_cast<std::size_t>(line.size());
+            ++distinctCount;
             quadCount += line.size() >= 4 ? 1 : 0;
             if (line.size() >= AnchorLength) {
                 const uint64_t a = mix(hashOf(line.first(AnchorLength)), 0xA11C);
@@ -490,6 +552,7 @@ public:
                 }
             }
         }
+        m_anyBreak = anyBreak;
         // Long windows checked against a line length of their anchor's group: beyond this
         // the suffix array answers for every long pattern. Each part has half.
         m_budget = 8 * units + 4096;
@@ -507,6 +570,12 @@ public:
                 seen += static_cast<std::size_t>(m_lines[mid].size());
         }
         m_first = &first;
+        // Sized to the patterns, so that a slot names few lengths and a long window seldom
+        // reaches the tables behind the bits.
+        while ((std::size_t{1} << m_pairSlotsLog2) < distinctCount && m_pairSlotsLog2 < 18)
+            ++m_pairSlotsLog2;
+        while ((std::size_t{1} << m_quadSlotsLog2) < quadCount / 2 && m_quadSlotsLog2 < 22)
+            ++m_quadSlotsLog2;
         std::vector<uint32_t> later(n - mid, NoLine);
         // Texts: every first occurrence of a content, in order, so the first container seen
         // in a part is its earliest.
@@ -517,7 +586,7 @@ public:
         std::atomic<bool> tablesReady{false};
         std::thread other([&] {
             Part late(*this, mid, n, later.data(), m_budget / 2);
-            buildTables(first, quadCount, longCount);
+            buildTables(first, longCount);
             tablesReady.store(true, std::memory_order_release);
             tablesReady.notify_one();
             scanAll(late, first, container, latePrefix, nullptr);
@@ -547,28 +616,17 @@ private:
     static constexpr uint32_t PassAhead = 16;
 
     // The tables that gate each start of a scan, from the first occurrences.
-    void buildTables(const std::vector<uint32_t>& first, std::size_t quadCount, std::size_t longCount)
+    void buildTables(const std::vector<uint32_t>& first, std::size_t longCount)
     {
         const auto n = static_cast<uint32_t>(m_lines.size());
         for (auto& lengths : m_groups)
             std::sort(lengths.begin(), lengths.end());
-        m_pairLengths.assign(PairSlots, 0);
-        // Sized to the patterns, so that a slot names few lengths and a long window seldom
-        // reaches the tables behind the bits.
-        m_quadSlotsLog2 = 16;
-        while ((std::size_t{1} << m_quadSlotsLog2) < quadCount / 2 && m_quadSlotsLog2 < 22)
-            ++m_quadSlotsLog2;
-        m_quadLengths.assign(std::size_t{1} << m_quadSlotsLog2, 0);
         m_anchorBits = BitFilter(2 * longCount);
         m_longBits = BitFilter(2 * longCount);
         for (uint32_t i = 0; i < n; ++i) {
             const QStringView line = m_lines[i];
             if (first[i] == i && line.size() == 1)
                 m_singles[line[0].unicode()] = true;
-            if (first[i] == i && line.size() >= 2)
-                m_pairLengths[pairSlot(line[0].unicode(), line[1].unicode())] |= lengthBit(line.size());
-            if (first[i] == i && line.size() >= 4)
-                m_quadLengths[quadSlot(hashOf(line.first(4)))] |= lengthBit(line.size());
             if (first[i] == i && line.size() >= AnchorLength) {
                 m_anchorBits.add(mix(hashOf(line.first(AnchorLength)), 0xA11C));
                 m_longBits.add(mix(hashOf(line), static_cast<uint64_t>(line.size())));
@@ -590,10 +648,37 @@ private:
             , found(foundFromBegin)
             , budget(workBudget)
             , near(finder.shortsAfter(begin), 24, 24, 46)
+            , pairs(finder.m_pairSlotsLog2)
+            , quads(finder.m_quadSlotsLog2)
         {
-            for (uint32_t f = begin + 1; f < finder.m_lines.size(); ++f) {
-                if (const uint64_t key = finder.shortKey(f))
-                    near.add(key);
+            // The long patterns stay in the length tables: a long window also finds the
+            // earlier lines that cover it.
+            const auto n = static_cast<uint32_t>(finder.m_lines.size());
+            for (uint32_t f = 0; f < n; ++f) {
+                const QStringView line = finder.m_lines[f];
+                if ((*finder.m_first)[f] != f || line.isEmpty())
+                    continue;
+                if (line.size() >= AnchorLength) {
+                    pairs.add(pairs.slotOf(pairOf(line, 0)), 1);
+                    quads.add(quads.slotOf(hashOf(line.first(4))), 1);
+                } else if (f > begin) {
+                    near.add(filterKeyOf(hashOf(line), line.size()));
+                    addLengths(line, true);
+                }
+            }
+        }
+        // The short pattern `line` enters or leaves the length tables.
+        void addLengths(QStringView line, bool add)
+        {
+            static_assert(AnchorLength == 16, "one bit a short length, bit 1 the long ones");
+            const int bit = static_cast<int>(line.size());
+            if (line.size() >= 2) {
+                const std::size_t slot = pairs.slotOf(pairOf(line, 0));
+                add ? pairs.add(slot, bit) : pairs.remove(slot, bit);
+            }
+            if (line.size() >= 4) {
+                const std::size_t slot = quads.slotOf(hashOf(line.first(4)));
+                add ? quads.add(slot, bit) : quads.remove(slot, bit);
             }
         }
         // Written by this part, read by the other: a line found inside an earlier one is
@@ -612,6 +697,8 @@ private:
         std::size_t work = 0;
         std::size_t budget;
         PendingFilter near;
+        LengthTable pairs; // by the first two units
+        LengthTable quads; // by the first four units, for the lengths of four and up
     };
 
     bool overBudget() const
@@ -662,8 +749,10 @@ private:
                     part.near.prefetch(ahead);
             }
             if (j > part.from && part.at(j) == NoLine && !m_chained[j]) {
-                if (const uint64_t key = shortKey(j))
+                if (const uint64_t key = shortKey(j)) {
                     part.near.remove(key);
+                    part.addLengths(line, false);
+                }
             }
             // A line inside an earlier one (found by either part) adds no new container.
             if (part.at(j) < j || load(container, j) < j || line.size() < 2)
@@ -708,20 +797,9 @@ private:
     // The lengths of the patterns starting with a pair of units, a bit each (bit 1: a long
     // one), in a table of slots shared by pairs: a start's slot names the only lengths worth
     // a look there, and most starts have none or a few.
-    static constexpr std::size_t PairSlots = std::size_t{1} << 18;
-    static std::size_t pairSlot(char16_t a, char16_t b)
+    static uint64_t pairOf(QStringView line, qsizetype s)
     {
-        return ((uint64_t{a} << 16 | b) * 0x9E3779B97F4A7C15ULL) >> 46;
-    }
-    // The same for the first four units, for the lengths of four and up.
-    std::size_t quadSlot(uint64_t h) const
-    {
-        return (h * 0x9E3779B97F4A7C15ULL) >> (64 - m_quadSlotsLog2);
-    }
-    static uint16_t lengthBit(qsizetype length)
-    {
-        static_assert(AnchorLength == 16, "one bit a short length");
-        return static_cast<uint16_t>(length < AnchorLength ? 1u << length : 2u);
+        return uint64_t{line[s].unicode()} << 16 | line[s + 1].unicode();
     }
 
     static bool hasBreak(QStringView line)
@@ -830,8 +908,10 @@ private:
             if (m_lines[f] == window) {
                 if (pending) {
                     part.set(f, j);
-                    if (!m_chained[f])
+                    if (!m_chained[f]) {
                         part.near.remove(filterKey);
+                        part.addLengths(window, false);
+                    }
                 }
                 return;
             }
@@ -873,7 +953,7 @@ private:
 
         const bool longs = !m_groups.empty() && len > AnchorLength && !overBudget();
         for (qsizetype a = 0; a < std::min(len, LookAhead); ++a)
-            prefetchSlots(p, line, a, longs);
+            prefetchSlots(part, p, line, a, longs);
         Probe probes[ProbeBatch + AnchorLength];
         int queued = 0;
         qsizetype cover = 0; // the windows ending here or before are covered
@@ -888,17 +968,17 @@ private:
                 flush(part, j, probes, queued);
             // The slot tables of a start a little ahead, so that their misses overlap too.
             if (const qsizetype a = s + LookAhead; a < p.base + block)
-                prefetchSlots(p, line, a, longs);
+                prefetchSlots(part, p, line, a, longs);
             if (s + 1 > cover && len > 1 && m_singles[line[s].unicode()])
                 queue(part, probes, queued, line[s].unicode(), s, 1);
             // Most starts begin no pattern of two units or more, or few.
             if (s + 2 > len)
                 continue;
-            unsigned lengths = m_pairLengths[pairSlot(line[s].unicode(), line[s + 1].unicode())];
+            unsigned lengths = part.pairs.at(part.pairs.slotOf(pairOf(line, s)));
             if (lengths == 0)
                 continue;
             if ((lengths & ~0xCu) != 0) {
-                const unsigned quad = s + 4 <= len ? m_quadLengths[quadSlot(windowHash(p, s, 4))] : 0u;
+                const unsigned quad = s + 4 <= len ? part.quads.at(part.quads.slotOf(windowHash(p, s, 4))) : 0u;
                 lengths &= quad | 0xCu;
             }
             if ((lengths & 2) && longs && s + AnchorLength <= len && !overBudget())
@@ -917,12 +997,12 @@ private:
         flush(part, j, probes, queued);
     }
 
-    void prefetchSlots(const Prefixes& p, QStringView line, qsizetype a, bool longs) const
+    void prefetchSlots(const Part& part, const Prefixes& p, QStringView line, qsizetype a, bool longs) const
     {
         if (a + 4 > line.size())
             return;
-        __builtin_prefetch(&m_pairLengths[pairSlot(line[a].unicode(), line[a + 1].unicode())]);
-        __builtin_prefetch(&m_quadLengths[quadSlot(windowHash(p, a, 4))]);
+        part.pairs.prefetch(part.pairs.slotOf(pairOf(line, a)));
+        part.quads.prefetch(part.quads.slotOf(windowHash(p, a, 4)));
         if (longs && a + AnchorLength <= line.size())
             m_anchorBits.prefetch(mix(windowHash(p, a, AnchorLength), 0xA11C));
     }
@@ -964,10 +1044,10 @@ private:
 
     const LineList& m_lines;
     FlatMap m_patterns;
-    std::vector<uint16_t> m_pairLengths;
-    Table<uint16_t> m_quadLengths;
+
     std::vector<bool> m_singles = std::vector<bool>(std::size_t{1} << 16); // the units that are a line
-    int m_quadSlotsLog2 = 16;
+    int m_pairSlotsLog2 = 10;
+    int m_quadSlotsLog2 = 10;
     BitFilter m_anchorBits;
     BitFilter m_longBits;
     FlatMap m_anchors;
@@ -979,6 +1059,7 @@ private:
     const std::vector<uint32_t>* m_first = nullptr;
     std::size_t m_budget = 0;
     std::atomic<bool> m_overBudget{false};
+    bool m_anyBreak = false;
 };
 
 } // namespace
@@ -991,11 +1072,9 @@ std::vector<char> DuplicateKeepMask(const LineList& lines, ProgressMeter& meter)
         return keep;
     std::vector<uint32_t> first;
     std::vector<uint32_t> container;
-    SubstringFinder(lines).run(first, container, meter);
-
-    bool anyLoneBreak = false;
-    for (QStringView line : lines)
-        anyLoneBreak = anyLoneBreak || hasLoneBreak(line);
+    SubstringFinder finder(lines);
+    finder.run(first, container, meter);
+    const bool anyLoneBreak = finder.anyBreak();
 
     // The kept text reversed, kept only when some line needs the exact search: putting a
     // line in front of the kept text is then an append.
