@@ -259,6 +259,12 @@ public:
     {
         __builtin_prefetch(&m_masks[slot]);
     }
+    // Brings a slot's counts and bits near, for a change soon.
+    void prefetchCounts(std::size_t slot) const
+    {
+        __builtin_prefetch(&m_counts[slot << 4], 1);
+        __builtin_prefetch(&m_masks[slot], 1);
+    }
     void add(std::size_t slot, int bit)
     {
         uint8_t& count = m_counts[slot << 4 | static_cast<std::size_t>(bit)];
@@ -653,18 +659,54 @@ private:
         {
             // The long patterns stay in the length tables: a long window also finds the
             // earlier lines that cover it.
+            // The slots land anywhere: each line's are found a few lines ahead and fetched
+            // meanwhile.
+            struct Entry
+            {
+                uint64_t key = 0;
+                std::size_t pair = 0;
+                std::size_t quad = 0;
+                int length = 0; // the line's length, AnchorLength for any long one, or 0 for no pattern of this part
+            };
             const auto n = static_cast<uint32_t>(finder.m_lines.size());
-            for (uint32_t f = 0; f < n; ++f) {
+            const auto prepare = [&](uint32_t f) {
+                Entry e;
                 const QStringView line = finder.m_lines[f];
-                if ((*finder.m_first)[f] != f || line.isEmpty())
-                    continue;
-                if (line.size() >= AnchorLength) {
-                    pairs.add(pairs.slotOf(pairOf(line, 0)), 1);
-                    quads.add(quads.slotOf(hashOf(line.first(4))), 1);
-                } else if (f > begin) {
-                    near.add(filterKeyOf(hashOf(line), line.size()));
-                    addLengths(line, true);
+                if ((*finder.m_first)[f] != f || line.isEmpty() || (line.size() < AnchorLength && f <= begin))
+                    return e;
+                e.length = static_cast<int>(std::min(line.size(), AnchorLength));
+                if (line.size() < AnchorLength) {
+                    e.key = filterKeyOf(hashOf(line), line.size());
+                    near.prefetch(e.key);
                 }
+                if (line.size() >= 2) {
+                    e.pair = pairs.slotOf(pairOf(line, 0));
+                    pairs.prefetchCounts(e.pair);
+                }
+                if (line.size() >= 4) {
+                    e.quad = quads.slotOf(hashOf(line.first(4)));
+                    quads.prefetchCounts(e.quad);
+                }
+                return e;
+            };
+            constexpr uint32_t Ahead = 8;
+            Entry ahead[Ahead];
+            for (uint32_t f = 0; f < std::min(n, Ahead); ++f)
+                ahead[f] = prepare(f);
+            for (uint32_t f = 0; f < n; ++f) {
+                const Entry e = ahead[f % Ahead];
+                if (f + Ahead < n)
+                    ahead[f % Ahead] = prepare(f + Ahead);
+                // Bit 1 stands for the long lengths.
+                const int bit = e.length == AnchorLength ? 1 : e.length;
+                if (e.length == 0)
+                    continue;
+                if (e.length < AnchorLength)
+                    near.add(e.key);
+                if (e.length >= 2)
+                    pairs.add(e.pair, bit);
+                if (e.length >= 4)
+                    quads.add(e.quad, bit);
             }
         }
         // The short pattern `line` enters or leaves the length tables.
@@ -745,8 +787,14 @@ private:
             const QStringView line = m_lines[j];
             // A pattern passed by can no longer be inside an earlier line: out of the filters.
             if (j + PassAhead < part.to) {
-                if (const uint64_t ahead = shortKey(j + PassAhead))
+                if (const uint64_t ahead = shortKey(j + PassAhead)) {
+                    const QStringView later = m_lines[j + PassAhead];
                     part.near.prefetch(ahead);
+                    if (later.size() >= 2)
+                        part.pairs.prefetchCounts(part.pairs.slotOf(pairOf(later, 0)));
+                    if (later.size() >= 4)
+                        part.quads.prefetchCounts(part.quads.slotOf(hashOf(later.first(4))));
+                }
             }
             if (j > part.from && part.at(j) == NoLine && !m_chained[j]) {
                 if (const uint64_t key = shortKey(j)) {
