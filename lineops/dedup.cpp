@@ -457,7 +457,6 @@ public:
         : m_lines(lines)
         , m_patterns(lines.size())
         , m_anchors(64)
-        , m_anchorLengths(64)
     {
     }
 
@@ -546,16 +545,9 @@ public:
             ++distinctCount;
             quadCount += line.size() >= 4 ? 1 : 0;
             if (line.size() >= AnchorLength) {
-                const uint64_t a = mix(hashOf(line.first(AnchorLength)), 0xA11C);
                 ++longCount;
-                const uint32_t group = m_anchors.insert(a, static_cast<uint32_t>(m_groups.size()));
-                if (group == m_groups.size())
-                    m_groups.emplace_back();
-                const uint64_t gl = mix(static_cast<uint64_t>(group) << 32 | static_cast<uint64_t>(line.size()), 0x6C);
-                if (m_anchorLengths.find(gl) == NoLine) {
-                    m_anchorLengths.insert(gl, 1);
-                    m_groups[group].push_back(line.size());
-                }
+                // Grouped later, on a core of its own: here every group would be a cache miss.
+                m_longStarts.emplace_back(mix(hashOf(line.first(AnchorLength)), 0xA11C), line.size());
             }
         }
         m_anyBreak = anyBreak;
@@ -588,17 +580,25 @@ public:
         std::vector<uint64_t> earlyPrefix;
         std::vector<uint64_t> latePrefix;
         // The later part's core builds the tables too, while the early one builds its
-        // larger filter; both scans wait for the tables.
-        std::atomic<bool> tablesReady{false};
+        // larger filter and the anchor groups; both scans wait for all of it.
+        std::atomic<int> ready{0};
+        const auto waitForBoth = [&ready] {
+            for (int r = ready.load(std::memory_order_acquire); r < 2; r = ready.load(std::memory_order_acquire))
+                ready.wait(r, std::memory_order_acquire);
+        };
         std::thread other([&] {
             Part late(*this, mid, n, later.data(), m_budget / 2);
             buildTables(first, longCount);
-            tablesReady.store(true, std::memory_order_release);
-            tablesReady.notify_one();
+            ready.fetch_add(1, std::memory_order_acq_rel);
+            ready.notify_all();
+            waitForBoth();
             scanAll(late, first, container, latePrefix, nullptr);
         });
         Part early(*this, 0, mid, container.data(), m_budget / 2);
-        tablesReady.wait(false, std::memory_order_acquire);
+        buildGroups();
+        ready.fetch_add(1, std::memory_order_acq_rel);
+        ready.notify_all();
+        waitForBoth();
         scanAll(early, first, container, earlyPrefix, &meter);
         other.join();
         for (uint32_t f = mid; f < n; ++f)
@@ -621,12 +621,32 @@ private:
     static constexpr std::size_t SplitPercent = 48;
     static constexpr uint32_t PassAhead = 16;
 
+    // The distinct lengths of the long patterns of each anchor, ascending, one group an anchor.
+    void buildGroups()
+    {
+        std::sort(m_longStarts.begin(), m_longStarts.end());
+        std::size_t anchors = 0;
+        for (std::size_t k = 0; k < m_longStarts.size(); ++k)
+            anchors += k == 0 || m_longStarts[k].first != m_longStarts[k - 1].first ? 1 : 0;
+        m_anchors = FlatMap(anchors);
+        m_groupLengths.reserve(m_longStarts.size());
+        for (std::size_t k = 0; k < m_longStarts.size(); ++k) {
+            if (k == 0 || m_longStarts[k].first != m_longStarts[k - 1].first) {
+                m_anchors.insert(m_longStarts[k].first, static_cast<uint32_t>(m_groupStart.size()));
+                m_groupStart.push_back(static_cast<uint32_t>(m_groupLengths.size()));
+            } else if (m_longStarts[k].second == m_longStarts[k - 1].second) {
+                continue;
+            }
+            m_groupLengths.push_back(m_longStarts[k].second);
+        }
+        m_groupStart.push_back(static_cast<uint32_t>(m_groupLengths.size()));
+        m_longStarts = {};
+    }
+
     // The tables that gate each start of a scan, from the first occurrences.
     void buildTables(const std::vector<uint32_t>& first, std::size_t longCount)
     {
         const auto n = static_cast<uint32_t>(m_lines.size());
-        for (auto& lengths : m_groups)
-            std::sort(lengths.begin(), lengths.end());
         m_anchorBits = BitFilter(2 * longCount);
         m_longBits = BitFilter(2 * longCount);
         for (uint32_t i = 0; i < n; ++i) {
@@ -999,7 +1019,7 @@ private:
             p.whole = buffer[static_cast<std::size_t>(len)];
         }
 
-        const bool longs = !m_groups.empty() && len > AnchorLength && !overBudget();
+        const bool longs = !m_groupLengths.empty() && len > AnchorLength && !overBudget();
         for (qsizetype a = 0; a < std::min(len, LookAhead); ++a)
             prefetchSlots(part, p, line, a, longs);
         Probe probes[ProbeBatch + AnchorLength];
@@ -1065,9 +1085,10 @@ private:
         const uint32_t group = m_anchors.find(anchor);
         if (group == NoLine)
             return;
-        const std::vector<qsizetype>& lengths = m_groups[group];
-        auto it = std::upper_bound(lengths.begin(), lengths.end(), line.size() - s);
-        while (it != lengths.begin()) {
+        const qsizetype* const shortest = m_groupLengths.data() + m_groupStart[group];
+        const qsizetype* const end = m_groupLengths.data() + m_groupStart[group + 1];
+        const qsizetype* it = std::upper_bound(shortest, end, line.size() - s);
+        while (it != shortest) {
             const qsizetype m = *--it;
             if (s + m <= cover)
                 return;
@@ -1098,9 +1119,10 @@ private:
     int m_quadSlotsLog2 = 10;
     BitFilter m_anchorBits;
     BitFilter m_longBits;
-    FlatMap m_anchors;
-    FlatMap m_anchorLengths;
-    std::vector<std::vector<qsizetype>> m_groups;
+    FlatMap m_anchors;                                        // anchor key -> group
+    std::vector<std::pair<uint64_t, qsizetype>> m_longStarts; // anchor key and length of each long pattern
+    std::vector<uint32_t> m_groupStart;                       // each group's first length, and the end
+    std::vector<qsizetype> m_groupLengths;
     std::vector<uint64_t> m_pow;
     qsizetype m_powCap = AnchorLength;
     std::vector<char> m_chained;
