@@ -501,8 +501,11 @@ public:
 
         // Patterns: one per distinct non-empty content. The table is far larger than the
         // cache: each line's hash is taken a few lines ahead and its slot fetched meanwhile.
-        constexpr uint32_t Ahead = 8;
+        // A repeated line is compared with its first occurrence, far back in the text: the
+        // slot's line is looked up halfway and its text fetched a quarter ahead.
+        constexpr uint32_t Ahead = 16;
         uint64_t ahead[Ahead];
+        uint32_t aheadFirst[Ahead];
         // Every unit passes here once: the check for line breaks inside lines comes free.
         bool anyBreak = false;
         const auto hashAhead = [&](uint32_t i) {
@@ -515,6 +518,17 @@ public:
             anyBreak = anyBreak || breaks != 0;
             m_patterns.prefetch(mix(h, static_cast<uint64_t>(m_lines[i].size())));
             ahead[i % Ahead] = h;
+            aheadFirst[i % Ahead] = NoLine;
+        };
+        const auto peekAhead = [&](uint32_t i) {
+            const uint32_t f = m_patterns.find(mix(ahead[i % Ahead], static_cast<uint64_t>(m_lines[i].size())));
+            aheadFirst[i % Ahead] = f;
+            if (f != NoLine)
+                __builtin_prefetch(&m_lines[f]);
+        };
+        const auto fetchAhead = [&](uint32_t i) {
+            if (const uint32_t f = aheadFirst[i % Ahead]; f != NoLine)
+                __builtin_prefetch(m_lines[f].utf16());
         };
         for (uint32_t i = 0; i < std::min(n, Ahead); ++i)
             hashAhead(i);
@@ -524,6 +538,10 @@ public:
                 meter.pulse(i, qsizetype{4} * n);
             const QStringView line = m_lines[i];
             const uint64_t h = ahead[i % Ahead];
+            if (i + Ahead / 4 < n)
+                fetchAhead(i + Ahead / 4);
+            if (i + Ahead / 2 < n)
+                peekAhead(i + Ahead / 2);
             if (i + Ahead < n)
                 hashAhead(i + Ahead);
             if (line.isEmpty())
@@ -862,9 +880,8 @@ private:
         uint64_t m_mask = 0;
     };
 
-    // The lengths of the patterns starting with a pair of units, a bit each (bit 1: a long
-    // one), in a table of slots shared by pairs: a start's slot names the only lengths worth
-    // a look there, and most starts have none or a few.
+    // A start's first two units, the key of its slot in a part's pair table (LengthTable):
+    // the slot names the only lengths worth a look there, and most starts have none or a few.
     static uint64_t pairOf(QStringView line, qsizetype s)
     {
         return uint64_t{line[s].unicode()} << 16 | line[s + 1].unicode();
@@ -1113,7 +1130,6 @@ private:
 
     const LineList& m_lines;
     FlatMap m_patterns;
-
     std::vector<bool> m_singles = std::vector<bool>(std::size_t{1} << 16); // the units that are a line
     int m_pairSlotsLog2 = 10;
     int m_quadSlotsLog2 = 10;
