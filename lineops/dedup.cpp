@@ -301,8 +301,9 @@ bool hasLoneBreak(QStringView line)
 // the counted work - a length tried, the units compared - which stops at 8n + 4096. Past it the
 // suffix array takes over the long patterns: sorting O(n log n), each pattern of m units
 // located in O(m log n) and its smallest position in O(1) blocks, together O(n log n). The
-// memory beyond the text: a few bytes a line, two tables of 8 bytes a unit of the longest line,
-// and for the suffix array at most 3 bytes and 12 bytes of positions a unit.
+// memory beyond the text: a few tens of bytes a line (the tables, and each core's length
+// tables, sized to the patterns), two tables of 8 bytes a unit of the longest line, and for the
+// suffix array at most 3 bytes and 12 bytes of positions a unit.
 //
 // Suffix-array search for the long patterns, used when the window scan runs over its
 // budget. The lines of AnchorLength units or more are written as bytes, one to three for a
