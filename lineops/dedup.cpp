@@ -6,6 +6,9 @@
 #include <cstdint>
 #include <divsufsort.h>
 #include <limits>
+#ifdef __GLIBC__
+#include <malloc.h>
+#endif
 #include <string>
 #include <sys/mman.h>
 #include <thread>
@@ -70,81 +73,71 @@ inline uint64_t mix(uint64_t h, uint64_t salt)
     h ^= h >> 31;
     h *= 0xBF58476D1CE4E5B9ULL;
     h ^= h >> 29;
-    return h | 1; // 0 marks an empty slot
+    return h;
 }
 
-// Open addressing map from a non-zero 64-bit key to a 32-bit value.
+// Open addressing map from a 64-bit key to a 32-bit value, one word a slot: the slot comes
+// from the key's high half and only its low half is kept. Keys whose kept halves meet on one
+// probe path are one key to it; its users compare the texts and chain such keys (m_chained).
+// It never grows, so a key's probe path stays the one it was inserted on.
 class FlatMap
 {
 public:
+    // Room for `expected` entries at most.
     explicit FlatMap(std::size_t expected)
     {
         std::size_t cap = 16;
         while (cap < expected * 2)
             cap <<= 1;
-        m_keys.assign(cap, 0);
-        m_values.assign(cap, NoLine);
+        m_slots.assign(cap, 0);
         m_mask = cap - 1;
     }
 
     // The value stored for `key`, or NoLine.
     uint32_t find(uint64_t key) const
     {
-        for (std::size_t i = key & m_mask;; i = (i + 1) & m_mask) {
-            if (m_keys[i] == key)
-                return m_values[i];
-            if (m_keys[i] == 0)
+        const uint32_t tag = tagOf(key);
+        for (std::size_t i = indexOf(key);; i = (i + 1) & m_mask) {
+            const uint64_t slot = m_slots[i];
+            if (static_cast<uint32_t>(slot) == tag)
+                return static_cast<uint32_t>(slot >> 32);
+            if (slot == 0)
                 return NoLine;
         }
     }
 
     void prefetch(uint64_t key) const
     {
-        __builtin_prefetch(&m_keys[key & m_mask]);
-        __builtin_prefetch(&m_values[key & m_mask]);
+        __builtin_prefetch(&m_slots[indexOf(key)]);
     }
 
     // Inserts `key` with `value` unless present; returns the value stored for it.
     uint32_t insert(uint64_t key, uint32_t value)
     {
-        if ((m_size + 1) * 2 > m_keys.size())
-            grow();
-        for (std::size_t i = key & m_mask;; i = (i + 1) & m_mask) {
-            if (m_keys[i] == key)
-                return m_values[i];
-            if (m_keys[i] == 0) {
-                m_keys[i] = key;
-                m_values[i] = value;
-                ++m_size;
+        const uint32_t tag = tagOf(key);
+        for (std::size_t i = indexOf(key);; i = (i + 1) & m_mask) {
+            const uint64_t slot = m_slots[i];
+            if (static_cast<uint32_t>(slot) == tag)
+                return static_cast<uint32_t>(slot >> 32);
+            if (slot == 0) {
+                m_slots[i] = uint64_t{value} << 32 | tag;
                 return value;
             }
         }
     }
 
 private:
-    void grow()
+    std::size_t indexOf(uint64_t key) const
     {
-        Table<uint64_t> keys(m_keys.size() * 2, 0);
-        Table<uint32_t> values(m_keys.size() * 2, NoLine);
-        const std::size_t mask = keys.size() - 1;
-        for (std::size_t j = 0; j < m_keys.size(); ++j) {
-            if (m_keys[j] == 0)
-                continue;
-            std::size_t i = m_keys[j] & mask;
-            while (keys[i] != 0)
-                i = (i + 1) & mask;
-            keys[i] = m_keys[j];
-            values[i] = m_values[j];
-        }
-        m_keys.swap(keys);
-        m_values.swap(values);
-        m_mask = mask;
+        return static_cast<std::size_t>(key >> 32) & m_mask;
+    }
+    static uint32_t tagOf(uint64_t key)
+    {
+        return static_cast<uint32_t>(key) | 1; // 0 marks an empty slot
     }
 
-    Table<uint64_t> m_keys;
-    Table<uint32_t> m_values;
+    Table<uint64_t> m_slots;
     std::size_t m_mask = 0;
-    std::size_t m_size = 0;
 };
 
 // Answers "no pending pattern has this key" from a bit array small enough for the cache:
@@ -243,7 +236,7 @@ class LengthTable
 public:
     explicit LengthTable(int slotsLog2)
         : m_masks(std::size_t{1} << slotsLog2, 0)
-        , m_counts(std::size_t{16} << slotsLog2, 0)
+        , m_counts(std::size_t{8} << slotsLog2, 0)
         , m_shift(64 - slotsLog2)
     {
     }
@@ -262,27 +255,32 @@ public:
     // Brings a slot's counts and bits near, for a change soon.
     void prefetchCounts(std::size_t slot) const
     {
-        __builtin_prefetch(&m_counts[slot << 4], 1);
+        __builtin_prefetch(&m_counts[slot << 3], 1);
         __builtin_prefetch(&m_masks[slot], 1);
     }
     void add(std::size_t slot, int bit)
     {
-        uint8_t& count = m_counts[slot << 4 | static_cast<std::size_t>(bit)];
-        if (count < Saturated)
-            ++count;
+        uint8_t& pair = m_counts[slot << 3 | static_cast<std::size_t>(bit) >> 1];
+        const int shift = (bit & 1) * 4;
+        if (((pair >> shift) & 0xF) < Saturated)
+            pair = static_cast<uint8_t>(pair + (1 << shift));
         m_masks[slot] = static_cast<uint16_t>(m_masks[slot] | 1u << bit);
     }
     void remove(std::size_t slot, int bit)
     {
-        uint8_t& count = m_counts[slot << 4 | static_cast<std::size_t>(bit)];
+        uint8_t& pair = m_counts[slot << 3 | static_cast<std::size_t>(bit) >> 1];
+        const int shift = (bit & 1) * 4;
+        const unsigned count = (pair >> shift) & 0xF;
         if (count == Saturated)
             return;
-        if (--count == 0)
+        pair = static_cast<uint8_t>(pair - (1 << shift));
+        if (count == 1)
             m_masks[slot] = static_cast<uint16_t>(m_masks[slot] & ~(1u << bit));
     }
 
 private:
-    static constexpr uint8_t Saturated = 255;
+    // Four bits a count: a slot seldom holds more than a few patterns of one length.
+    static constexpr unsigned Saturated = 15;
     Table<uint16_t> m_masks;
     Table<uint8_t> m_counts;
     int m_shift;
@@ -306,27 +304,35 @@ bool hasLoneBreak(QStringView line)
 // suffix array at most 3 bytes and 12 bytes of positions a unit.
 //
 // Suffix-array search for the long patterns, used when the window scan runs over its
-// budget. The lines of AnchorLength units or more are written as bytes, one to three for a
-// unit (each unit encoded apart as in UTF-8, lone surrogates too): a byte match of an encoded
-// pattern starts at a unit and is a unit match, and an LF byte between lines keeps a pattern
+// budget. The first occurrences of AnchorLength units or more not found inside an earlier
+// line yet are written as bytes, one to three for a unit (each unit encoded apart as in UTF-8, lone surrogates too): a
+// byte match of an encoded pattern starts at a unit and is a unit match, and an LF byte between lines keeps a pattern
 // without line breaks inside one line. Lines keep their order, so the smallest text position
 // of a pattern's occurrences lies in an earlier line exactly when it is before the pattern's
 // own start.
 class SuffixArrayFinder
 {
 public:
-    SuffixArrayFinder(const LineList& lines, const std::vector<uint32_t>& first)
+    SuffixArrayFinder(const LineList& lines, const std::vector<uint32_t>& first, const std::vector<uint32_t>& container)
         : m_lines(lines)
     {
+        // A line inside an earlier line is never the first to hold anything: the earlier
+        // one holds it too. Only the others are written.
+        const auto written = [&](uint32_t i) {
+            return first[i] == i && container[i] >= i && lines[i].size() >= AnchorLength;
+        };
         std::size_t size = 0;
         for (uint32_t i = 0; i < lines.size(); ++i) {
-            if (first[i] == i && lines[i].size() >= AnchorLength)
-                size += static_cast<std::size_t>(lines[i].size()) * 3 + 1;
+            if (!written(i))
+                continue;
+            for (QChar qc : lines[i])
+                size += qc.unicode() < 0x80 ? 1 : qc.unicode() < 0x800 ? 2 : 3;
+            size += 1;
         }
         m_text.reserve(size);
         m_start.assign(lines.size(), -1);
         for (uint32_t i = 0; i < lines.size(); ++i) {
-            if (first[i] != i || lines[i].size() < AnchorLength)
+            if (!written(i))
                 continue;
             m_start[i] = static_cast<int32_t>(m_text.size());
             for (QChar qc : lines[i]) {
@@ -346,7 +352,6 @@ public:
             m_lineOfEnd.push_back(i);
             m_text.push_back('\n');
         }
-        m_text.shrink_to_fit();
         const auto n = static_cast<saidx_t>(m_text.size());
         m_sa.resize(m_text.size());
         if (n > 0)
@@ -495,34 +500,59 @@ public:
         m_pow[0] = 1;
         for (std::size_t i = 1; i < m_pow.size(); ++i)
             m_pow[i] = m_pow[i - 1] * Base;
-        std::size_t longCount = 0;
+        std::size_t longLines = 0;
+        for (QStringView line : m_lines)
+            longLines += line.size() >= AnchorLength ? 1 : 0;
         std::size_t quadCount = 0;
         std::size_t distinctUnits = 0;
         std::size_t distinctCount = 0;
 
-        // Patterns: one per distinct non-empty content. The table is far larger than the
-        // cache: each line's hash is taken a few lines ahead and its slot fetched meanwhile.
-        // A repeated line is compared with its first occurrence, far back in the text: the
-        // slot's line is looked up halfway and its text fetched a quarter ahead.
-        constexpr uint32_t Ahead = 16;
-        uint64_t ahead[Ahead];
-        uint32_t aheadFirst[Ahead];
-        // Every unit passes here once: the check for line breaks inside lines comes free.
-        bool anyBreak = false;
-        const auto hashAhead = [&](uint32_t i) {
-            uint64_t h = 0;
-            unsigned breaks = 0;
-            for (QChar c : m_lines[i]) {
-                h = h * Base + c.unicode();
-                breaks |= static_cast<unsigned>(c == u'\r') | static_cast<unsigned>(c == u'\n');
-            }
-            anyBreak = anyBreak || breaks != 0;
-            m_patterns.prefetch(mix(h, static_cast<uint64_t>(m_lines[i].size())));
-            ahead[i % Ahead] = h;
-            aheadFirst[i % Ahead] = NoLine;
+        // The other core hashes every line first, then builds what depends on the contents
+        // alone (the long patterns' anchor groups and filters, the one-unit lines): a repeated
+        // line adds nothing to those. Meanwhile this core finds each line's first occurrence
+        // from the hashes as they come. The later part's tables wait for that.
+        m_hashes.resize(n);
+        std::atomic<uint32_t> hashed{0};
+        std::atomic<bool> firstsKnown{false};
+        std::atomic<int> ready{0};
+        const auto waitForBoth = [&ready] {
+            for (int r = ready.load(std::memory_order_acquire); r < 2; r = ready.load(std::memory_order_acquire))
+                ready.wait(r, std::memory_order_acquire);
         };
+        uint32_t mid = 0;
+        std::vector<uint32_t> later;
+        std::vector<uint64_t> earlyPrefix;
+        std::vector<uint64_t> latePrefix;
+        std::thread other([&] {
+            hashAll(hashed, longLines);
+            buildGroups();
+            firstsKnown.wait(false, std::memory_order_acquire);
+            Part late(*this, mid, n, later.data(), m_budget / 2);
+            ready.fetch_add(1, std::memory_order_acq_rel);
+            ready.notify_all();
+            waitForBoth();
+            scanAll(late, first, container, latePrefix, nullptr);
+        });
+
+        // Patterns: one per distinct non-empty content. The table is far larger than the
+        // cache: each line's slot is fetched a few lines ahead. A repeated line is compared
+        // with its first occurrence, far back in the text: the slot's line is looked up
+        // halfway and its text fetched a quarter ahead.
+        constexpr uint32_t Ahead = 16;
+        uint32_t aheadFirst[Ahead];
+        std::fill(std::begin(aheadFirst), std::end(aheadFirst), NoLine);
+        uint32_t available = 0;
+        const auto hashOfLine = [&](uint32_t i) {
+            while (i >= available) {
+                available = hashed.load(std::memory_order_acquire);
+                if (i >= available)
+                    std::this_thread::yield();
+            }
+            return m_hashes[i];
+        };
+        const auto keyOfLine = [&](uint32_t i) { return mix(hashOfLine(i), static_cast<uint64_t>(m_lines[i].size())); };
         const auto peekAhead = [&](uint32_t i) {
-            const uint32_t f = m_patterns.find(mix(ahead[i % Ahead], static_cast<uint64_t>(m_lines[i].size())));
+            const uint32_t f = m_patterns.find(keyOfLine(i));
             aheadFirst[i % Ahead] = f;
             if (f != NoLine)
                 __builtin_prefetch(&m_lines[f]);
@@ -532,22 +562,21 @@ public:
                 __builtin_prefetch(m_lines[f].utf16());
         };
         for (uint32_t i = 0; i < std::min(n, Ahead); ++i)
-            hashAhead(i);
+            m_patterns.prefetch(keyOfLine(i));
         // The bar shows the patterns built in its first quarter, the scan in the rest.
         for (uint32_t i = 0; i < n; ++i) {
             if ((i & 4095) == 0)
                 meter.pulse(i, qsizetype{4} * n);
             const QStringView line = m_lines[i];
-            const uint64_t h = ahead[i % Ahead];
             if (i + Ahead / 4 < n)
                 fetchAhead(i + Ahead / 4);
             if (i + Ahead / 2 < n)
                 peekAhead(i + Ahead / 2);
             if (i + Ahead < n)
-                hashAhead(i + Ahead);
+                m_patterns.prefetch(keyOfLine(i + Ahead));
             if (line.isEmpty())
                 continue;
-            uint64_t key = mix(h, static_cast<uint64_t>(line.size()));
+            uint64_t key = keyOfLine(i);
             for (;;) {
                 const uint32_t f = m_patterns.insert(key, i);
                 if (f == i || m_lines[f] == line) {
@@ -563,13 +592,7 @@ public:
             distinctUnits += static_cast<std::size_t>(line.size());
             ++distinctCount;
             quadCount += line.size() >= 4 ? 1 : 0;
-            if (line.size() >= AnchorLength) {
-                ++longCount;
-                // Grouped later, on a core of its own: here every group would be a cache miss.
-                m_longStarts.emplace_back(mix(hashOf(line.first(AnchorLength)), 0xA11C), line.size());
-            }
         }
-        m_anyBreak = anyBreak;
         // Long windows checked against a line length of their anchor's group: beyond this
         // the suffix array answers for every long pattern. Each part has half.
         m_budget = 8 * units + 4096;
@@ -581,7 +604,6 @@ public:
         // owning r finds it there, unless the early part found an earlier one first; the
         // smaller of the two parts' answers is kept, whatever their timing. The later part
         // has fewer patterns to look for, so it takes a little more of the text.
-        uint32_t mid = 0;
         for (std::size_t seen = 0; mid < n && seen * 100 < distinctUnits * SplitPercent; ++mid) {
             if (first[mid] == mid)
                 seen += static_cast<std::size_t>(m_lines[mid].size());
@@ -593,28 +615,10 @@ public:
             ++m_pairSlotsLog2;
         while ((std::size_t{1} << m_quadSlotsLog2) < quadCount / 2 && m_quadSlotsLog2 < 22)
             ++m_quadSlotsLog2;
-        std::vector<uint32_t> later(n - mid, NoLine);
-        // Texts: every first occurrence of a content, in order, so the first container seen
-        // in a part is its earliest.
-        std::vector<uint64_t> earlyPrefix;
-        std::vector<uint64_t> latePrefix;
-        // The later part's core builds the tables too, while the early one builds its
-        // larger filter and the anchor groups; both scans wait for all of it.
-        std::atomic<int> ready{0};
-        const auto waitForBoth = [&ready] {
-            for (int r = ready.load(std::memory_order_acquire); r < 2; r = ready.load(std::memory_order_acquire))
-                ready.wait(r, std::memory_order_acquire);
-        };
-        std::thread other([&] {
-            Part late(*this, mid, n, later.data(), m_budget / 2);
-            buildTables(first, longCount);
-            ready.fetch_add(1, std::memory_order_acq_rel);
-            ready.notify_all();
-            waitForBoth();
-            scanAll(late, first, container, latePrefix, nullptr);
-        });
+        later.assign(n - mid, NoLine);
+        firstsKnown.store(true, std::memory_order_release);
+        firstsKnown.notify_all();
         Part early(*this, 0, mid, container.data(), m_budget / 2);
-        buildGroups();
         ready.fetch_add(1, std::memory_order_acq_rel);
         ready.notify_all();
         waitForBoth();
@@ -624,7 +628,7 @@ public:
             container[f] = std::min(container[f], later[f - mid]);
         if (!overBudget())
             return;
-        const SuffixArrayFinder finder(m_lines, first);
+        const SuffixArrayFinder finder(m_lines, first, container);
         for (uint32_t f = 0; f < n; ++f) {
             if ((f & 1023) == 0)
                 meter.pulse(f, n);
@@ -648,10 +652,12 @@ private:
         for (std::size_t k = 0; k < m_longStarts.size(); ++k)
             anchors += k == 0 || m_longStarts[k].first != m_longStarts[k - 1].first ? 1 : 0;
         m_anchors = FlatMap(anchors);
+        m_anchorBits = BitFilter(2 * m_longStarts.size());
         m_groupLengths.reserve(m_longStarts.size());
         for (std::size_t k = 0; k < m_longStarts.size(); ++k) {
             if (k == 0 || m_longStarts[k].first != m_longStarts[k - 1].first) {
                 m_anchors.insert(m_longStarts[k].first, static_cast<uint32_t>(m_groupStart.size()));
+                m_anchorBits.add(m_longStarts[k].first);
                 m_groupStart.push_back(static_cast<uint32_t>(m_groupLengths.size()));
             } else if (m_longStarts[k].second == m_longStarts[k - 1].second) {
                 continue;
@@ -662,21 +668,42 @@ private:
         m_longStarts = {};
     }
 
-    // The tables that gate each start of a scan, from the first occurrences.
-    void buildTables(const std::vector<uint32_t>& first, std::size_t longCount)
+    // Every line's hash, published as it goes; the long lines' anchors and filter keys, and
+    // the units that are a line. Every unit passes here once: the check for line breaks
+    // inside lines comes free.
+    void hashAll(std::atomic<uint32_t>& hashed, std::size_t longLines)
     {
         const auto n = static_cast<uint32_t>(m_lines.size());
-        m_anchorBits = BitFilter(2 * longCount);
-        m_longBits = BitFilter(2 * longCount);
+        m_longBits = BitFilter(2 * longLines);
+        m_longStarts.reserve(longLines);
+        unsigned breaks = 0;
         for (uint32_t i = 0; i < n; ++i) {
             const QStringView line = m_lines[i];
-            if (first[i] == i && line.size() == 1)
-                m_singles[line[0].unicode()] = true;
-            if (first[i] == i && line.size() >= AnchorLength) {
-                m_anchorBits.add(mix(hashOf(line.first(AnchorLength)), 0xA11C));
-                m_longBits.add(mix(hashOf(line), static_cast<uint64_t>(line.size())));
+            uint64_t h = 0;
+            qsizetype k = 0;
+            for (; k < std::min(line.size(), AnchorLength); ++k) {
+                const char16_t c = line[k].unicode();
+                h = h * Base + c;
+                breaks |= static_cast<unsigned>(c == u'\r') | static_cast<unsigned>(c == u'\n');
             }
+            const uint64_t anchor = h;
+            for (; k < line.size(); ++k) {
+                const char16_t c = line[k].unicode();
+                h = h * Base + c;
+                breaks |= static_cast<unsigned>(c == u'\r') | static_cast<unsigned>(c == u'\n');
+            }
+            m_hashes[i] = h;
+            if (line.size() == 1)
+                m_singles[line[0].unicode()] = true;
+            if (line.size() >= AnchorLength) {
+                m_longStarts.emplace_back(mix(anchor, 0xA11C), line.size());
+                m_longBits.add(mix(h, static_cast<uint64_t>(line.size())));
+            }
+            if ((i & 1023) == 1023)
+                hashed.store(i + 1, std::memory_order_release);
         }
+        m_anyBreak = breaks != 0;
+        hashed.store(n, std::memory_order_release);
     }
 
     // The lines [from, to), the filters of the short patterns after `from` not found in
@@ -715,7 +742,7 @@ private:
                     return e;
                 e.length = static_cast<int>(std::min(line.size(), AnchorLength));
                 if (line.size() < AnchorLength) {
-                    e.key = filterKeyOf(hashOf(line), line.size());
+                    e.key = filterKeyOf(finder.m_hashes[f], line.size());
                     near.prefetch(e.key);
                 }
                 if (line.size() >= 2) {
@@ -798,7 +825,7 @@ private:
         const QStringView line = m_lines[f];
         if ((*m_first)[f] != f || line.size() >= AnchorLength || line.isEmpty())
             return 0;
-        return filterKeyOf(hashOf(line), line.size());
+        return filterKeyOf(m_hashes[f], line.size());
     }
     std::size_t shortsAfter(uint32_t from) const
     {
@@ -1141,6 +1168,7 @@ private:
     std::vector<uint32_t> m_groupStart;                       // each group's first length, and the end
     std::vector<qsizetype> m_groupLengths;
     std::vector<uint64_t> m_pow;
+    std::vector<uint64_t> m_hashes; // each line's
     qsizetype m_powCap = AnchorLength;
     std::vector<char> m_chained;
     const std::vector<uint32_t>* m_first = nullptr;
@@ -1159,9 +1187,17 @@ std::vector<char> DuplicateKeepMask(const LineList& lines, ProgressMeter& meter)
         return keep;
     std::vector<uint32_t> first;
     std::vector<uint32_t> container;
-    SubstringFinder finder(lines);
-    finder.run(first, container, meter);
-    const bool anyLoneBreak = finder.anyBreak();
+    bool anyLoneBreak = false;
+    {
+        SubstringFinder finder(lines);
+        finder.run(first, container, meter);
+        anyLoneBreak = finder.anyBreak();
+    }
+#ifdef __GLIBC__
+    // The tables were freed in pieces, partly by the other core's heap: give the pages back
+    // before the result is built, or they add to its peak.
+    malloc_trim(0);
+#endif
 
     // The kept text reversed, kept only when some line needs the exact search: putting a
     // line in front of the kept text is then an append.
