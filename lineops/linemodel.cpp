@@ -214,6 +214,23 @@ QString FrontJoin(const LineList& lines, QStringView prefix, QStringView suffix)
         lines, prefix, suffix, [](qsizetype) { return false; }, 0);
 }
 
+QString FrontJoinKept(const LineList& lines, const std::vector<char>& keep)
+{
+    qsizetype size = 0;
+    for (qsizetype i = 0; i < lines.size(); ++i)
+        size += keep[static_cast<std::size_t>(i)] ? lines[i].size() + 2 : 0;
+    QString result(size, Qt::Uninitialized);
+    // Written backwards from the end, walking the lines in input order.
+    auto* out = reinterpret_cast<char16_t*>(result.data()) + size;
+    for (qsizetype i = 0; i < lines.size(); ++i) {
+        if (!keep[static_cast<std::size_t>(i)])
+            continue;
+        out -= lines[i].size() + 2;
+        putCrLf(put(out, lines[i]));
+    }
+    return result;
+}
+
 QString GroupedFrontJoin(const LineList& lines, QStringView prefix, QStringView suffix)
 {
     // The first group starts at 0, the next at 2000, then every 2001 lines: the line that

@@ -109,6 +109,9 @@ QStringView TrimSpaces(QStringView text);
 // are put around every line (the keyword commands); they may be empty.
 QString FrontJoin(const LineList& lines, QStringView prefix = {}, QStringView suffix = {});
 
+// FrontJoin of the lines whose `keep` entry is set, without a list of them in between.
+QString FrontJoinKept(const LineList& lines, const std::vector<char>& keep);
+
 // Grouped front-joining: the lines fall into groups in input order (the first holds 2000
 // lines, every later full group 2001, the last what remains; no lines make one empty
 // group); the result holds the groups from the last to the first, each as its lines in

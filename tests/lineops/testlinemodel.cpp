@@ -116,6 +116,9 @@ void TestLineModel::joinsAgreeWithPrependingEachLine()
     QCOMPARE(next, picks.size());
     const JoinedPartition fronts = JoinPartition(text, partition, JoinStyle::Front, JoinStyle::Front);
     const JoinedPartition grouped = JoinPartition(text, partition, JoinStyle::GroupedFront, JoinStyle::GroupedFront);
+    const LineList all(pieces.begin(), pieces.end());
+    std::vector<char> kept(picks.begin(), picks.end());
+    QCOMPARE(FrontJoinKept(all, kept), literalFrontJoin(sides[1]));
     for (int pass : {0, 1}) {
         const LineList lines(sides[pass].begin(), sides[pass].end());
         const QString front = literalFrontJoin(sides[pass]);
