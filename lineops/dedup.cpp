@@ -514,9 +514,9 @@ public:
             }
             units += static_cast<std::size_t>(line.size());
         }
-        // A window starting after a line's first unit is shorter than the line, so no longer
-        // than belowMax; one of the longest length starts at 0, where the power is not used.
-        // So a few huge lines among short ones need no power (nor prefix) a unit of theirs.
+        // A window is as long as some pattern: no longer than belowMax, or as long as the
+        // longest lines, which fits only as one of them whole, never looked for. So a few
+        // huge lines among short ones need no power (nor prefix) a unit of theirs.
         m_powCap = std::max(belowMax, AnchorLength);
         m_pow.resize(static_cast<std::size_t>(m_powCap) + 1);
         m_pow[0] = 1;
@@ -957,13 +957,12 @@ private:
     {
         const uint64_t* at = nullptr;
         qsizetype base = 0;
-        uint64_t whole = 0; // the whole line's hash
     };
 
     uint64_t windowHash(const Prefixes& p, qsizetype s, qsizetype m) const
     {
-        // Beyond the cap only a window of the whole line, at 0, where prefix 0 is 0.
-        return p.at[s + m - p.base] - p.at[s - p.base] * m_pow[std::min(m, m_powCap)];
+        // No window is longer than the cap: the only longer pattern would be the line itself.
+        return p.at[s + m - p.base] - p.at[s - p.base] * m_pow[m];
     }
 
     // The first line with the content of `window`, or NoLine.
@@ -1063,12 +1062,12 @@ private:
     {
         const QStringView line = m_lines[j];
         const qsizetype len = line.size();
-        // Every window but the whole line's ends at most `reach` after its start; a block of
-        // at least that many starts keeps the overlap copied between blocks below the text.
+        // Every window ends at most `reach` after its start; a block of at least that many
+        // starts keeps the overlap copied between blocks below the text.
         const qsizetype reach = std::min(len, m_powCap);
         const qsizetype block = std::max<qsizetype>(qsizetype{1} << 16, reach);
         buffer.resize(static_cast<std::size_t>(std::min(len, block + reach)) + 1);
-        Prefixes p{buffer.data(), 0, 0};
+        Prefixes p{buffer.data(), 0};
         buffer[0] = 0;
         qsizetype filled = 0; // prefixes up to this one are in the buffer
         const auto fill = [&](qsizetype upTo) {
@@ -1077,14 +1076,6 @@ private:
                     buffer[static_cast<std::size_t>(filled - p.base)] * Base + line[filled].unicode();
         };
         fill(std::min(len, block + reach));
-        if (filled < len) {
-            uint64_t h = buffer[static_cast<std::size_t>(filled)];
-            for (qsizetype i = filled; i < len; ++i)
-                h = h * Base + line[i].unicode();
-            p.whole = h;
-        } else {
-            p.whole = buffer[static_cast<std::size_t>(len)];
-        }
 
         const bool longs = !m_groupLengths.empty() && len > AnchorLength && !overBudget();
         for (qsizetype a = 0; a < std::min(len, LookAhead); ++a)
@@ -1092,7 +1083,8 @@ private:
         Probe probes[ProbeBatch + AnchorLength];
         int queued = 0;
         qsizetype cover = 0; // the windows ending here or before are covered
-        for (qsizetype s = 0; s < len; ++s) {
+        // Once an earlier line covers the rest, no window left can hold anything new.
+        for (qsizetype s = 0; s < len && cover < len; ++s) {
             if (s == p.base + block) {
                 // The next block: keep the prefixes from s on, hash on to its reach.
                 std::copy(buffer.begin() + block, buffer.begin() + (filled - p.base) + 1, buffer.begin());
@@ -1154,7 +1146,8 @@ private:
             return;
         const qsizetype* const shortest = m_groupLengths.data() + m_groupStart[group];
         const qsizetype* const end = m_groupLengths.data() + m_groupStart[group + 1];
-        const qsizetype* it = std::upper_bound(shortest, end, line.size() - s);
+        // At the line's start its own length is the line itself, nothing to find.
+        const qsizetype* it = std::upper_bound(shortest, end, line.size() - s - (s == 0 ? 1 : 0));
         while (it != shortest) {
             const qsizetype m = *--it;
             if (s + m <= cover)
@@ -1163,7 +1156,7 @@ private:
                 m_overBudget.store(true, std::memory_order_relaxed);
                 return;
             }
-            const uint64_t h = m == line.size() ? p.whole : windowHash(p, s, m);
+            const uint64_t h = windowHash(p, s, m);
             if (!m_longBits.mayContain(mix(h, static_cast<uint64_t>(m))))
                 continue;
             const uint32_t f = patternOf(part, line.sliced(s, m), h);
