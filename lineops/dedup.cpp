@@ -308,6 +308,12 @@ void sortByHash(std::vector<std::pair<uint64_t, qsizetype>>& pairs)
     pairs.swap(sorted);
 }
 
+// The key of a long pattern's first AnchorLength units, from their hash; never 0.
+uint64_t anchorKey(uint64_t hash)
+{
+    return mix(hash, 0xA11C) | 1;
+}
+
 bool hasLoneBreak(QStringView line)
 {
     // Lines never hold CR LF, so any CR or LF in a line is a lone one.
@@ -718,7 +724,7 @@ private:
             if (line.size() == 1)
                 m_singles[line[0].unicode()] = true;
             if (line.size() >= AnchorLength) {
-                m_longStarts.emplace_back(mix(anchor, 0xA11C), line.size());
+                m_longStarts.emplace_back(anchorKey(anchor), line.size());
                 m_longBits.add(mix(h, static_cast<uint64_t>(line.size())));
             }
             if ((i & 1023) == 1023)
@@ -1078,8 +1084,17 @@ private:
         fill(std::min(len, block + reach));
 
         const bool longs = !m_groupLengths.empty() && len > AnchorLength && !overBudget();
-        for (qsizetype a = 0; a < std::min(len, LookAhead); ++a)
-            prefetchSlots(part, p, line, a, longs);
+        StartSlots ahead[LookAhead];
+        const auto lookAhead = [&](qsizetype a) {
+            StartSlots& k = ahead[a % LookAhead];
+            k = slotsOf(part, p, line, a, longs);
+            part.pairs.prefetch(k.pair);
+            part.quads.prefetch(k.quad);
+            if (k.anchor != 0)
+                m_anchorBits.prefetch(k.anchor);
+        };
+        for (qsizetype a = 0; a < std::min(len - 1, LookAhead); ++a)
+            lookAhead(a);
         Probe probes[ProbeBatch + AnchorLength];
         int queued = 0;
         qsizetype cover = 0; // the windows ending here or before are covered
@@ -1094,22 +1109,25 @@ private:
             if (queued >= ProbeBatch)
                 flush(part, j, probes, queued);
             // The slot tables of a start a little ahead, so that their misses overlap too.
-            if (const qsizetype a = s + LookAhead; a < p.base + block)
-                prefetchSlots(part, p, line, a, longs);
+            if (const qsizetype a = s + LookAhead; a + 2 <= len && a < p.base + block)
+                lookAhead(a);
             if (s + 1 > cover && len > 1 && m_singles[line[s].unicode()])
                 queue(part, probes, queued, line[s].unicode(), s, 1);
             // Most starts begin no pattern of two units or more, or few.
             if (s + 2 > len)
                 continue;
-            unsigned lengths = part.pairs.at(part.pairs.slotOf(pairOf(line, s)));
+            StartSlots& k = ahead[s % LookAhead];
+            if (k.start != s)
+                k = slotsOf(part, p, line, s, longs);
+            unsigned lengths = part.pairs.at(k.pair);
             if (lengths == 0)
                 continue;
             if ((lengths & ~0xCu) != 0) {
-                const unsigned quad = s + 4 <= len ? part.quads.at(part.quads.slotOf(windowHash(p, s, 4))) : 0u;
+                const unsigned quad = s + 4 <= len ? part.quads.at(k.quad) : 0u;
                 lengths &= quad | 0xCu;
             }
-            if ((lengths & 2) && longs && s + AnchorLength <= len && !overBudget())
-                scanLong(part, j, s, p, cover);
+            if ((lengths & 2) && k.anchor != 0 && !overBudget())
+                scanLong(part, j, s, k.anchor, p, cover);
             // The lengths of this part that fit the line after s and reach past the cover.
             const qsizetype fit = std::min(len - 1, len - s);
             const qsizetype below = std::max<qsizetype>(1, cover - s);
@@ -1124,20 +1142,31 @@ private:
         flush(part, j, probes, queued);
     }
 
-    void prefetchSlots(const Part& part, const Prefixes& p, QStringView line, qsizetype a, bool longs) const
+    // A start's slots in the part's length tables and its anchor key (0: none, no long
+    // pattern fits after it), found a few starts ahead.
+    struct StartSlots
     {
-        if (a + 4 > line.size())
-            return;
-        part.pairs.prefetch(part.pairs.slotOf(pairOf(line, a)));
-        part.quads.prefetch(part.quads.slotOf(windowHash(p, a, 4)));
+        qsizetype start = -1;
+        std::size_t pair = 0;
+        std::size_t quad = 0;
+        uint64_t anchor = 0;
+    };
+
+    StartSlots slotsOf(const Part& part, const Prefixes& p, QStringView line, qsizetype a, bool longs) const
+    {
+        StartSlots k;
+        k.start = a;
+        k.pair = part.pairs.slotOf(pairOf(line, a));
+        if (a + 4 <= line.size())
+            k.quad = part.quads.slotOf(windowHash(p, a, 4));
         if (longs && a + AnchorLength <= line.size())
-            m_anchorBits.prefetch(mix(windowHash(p, a, AnchorLength), 0xA11C));
+            k.anchor = anchorKey(windowHash(p, a, AnchorLength));
+        return k;
     }
 
-    void scanLong(Part& part, uint32_t j, qsizetype s, const Prefixes& p, qsizetype& cover)
+    void scanLong(Part& part, uint32_t j, qsizetype s, uint64_t anchor, const Prefixes& p, qsizetype& cover)
     {
         const QStringView line = m_lines[j];
-        const uint64_t anchor = mix(windowHash(p, s, AnchorLength), 0xA11C);
         // Most anchors are none: the bits answer that from the cache, the table seldom.
         if (!m_anchorBits.mayContain(anchor))
             return;
