@@ -308,6 +308,13 @@ void sortByHash(std::vector<std::pair<uint64_t, qsizetype>>& pairs)
     pairs.swap(sorted);
 }
 
+void giveBackFreedMemory()
+{
+#ifdef __GLIBC__
+    malloc_trim(0);
+#endif
+}
+
 // The key of a long pattern's first AnchorLength units, from their hash; never 0.
 uint64_t anchorKey(uint64_t hash)
 {
@@ -1229,6 +1236,9 @@ std::vector<char> DuplicateKeepMask(const LineList& lines, ProgressMeter& meter)
     std::vector<char> keep(n, 0);
     if (n == 0)
         return keep;
+    // What earlier commands freed in pieces stays in the heap, and the tables below seldom
+    // fit in those pieces: give it back first, and the pieces of the tables after them.
+    giveBackFreedMemory();
     std::vector<uint32_t> first;
     std::vector<uint32_t> container;
     bool anyLoneBreak = false;
@@ -1237,11 +1247,8 @@ std::vector<char> DuplicateKeepMask(const LineList& lines, ProgressMeter& meter)
         finder.run(first, container, meter);
         anyLoneBreak = finder.anyBreak();
     }
-#ifdef __GLIBC__
-    // The tables were freed in pieces, partly by the other core's heap: give the pages back
-    // before the result is built, or they add to its peak.
-    malloc_trim(0);
-#endif
+    // Freed in pieces, partly by the other core's heap: they would add to the result's peak.
+    giveBackFreedMemory();
 
     // The kept text reversed, kept only when some line needs the exact search: putting a
     // line in front of the kept text is then an append.
