@@ -12,6 +12,7 @@
 #include <string>
 #include <sys/mman.h>
 #include <thread>
+#include <type_traits>
 
 namespace lumbrel {
 
@@ -76,11 +77,12 @@ inline uint64_t mix(uint64_t h, uint64_t salt)
     return h;
 }
 
-// Open addressing map from a 64-bit key to a 32-bit value, one word a slot: the slot comes
-// from the key's high half and only its low half is kept. Keys whose kept halves meet on one
-// probe path are one key to it; its users compare the texts and chain such keys (m_chained).
-// It never grows, so a key's probe path stays the one it was inserted on.
-class FlatMap
+// Open addressing map from a 64-bit key to a 32-bit value (never NoLine). It never grows,
+// so a key's probe path stays the one it was inserted on. With `WholeKeys` false a slot is
+// one word, keeping only the key's low half (the slot comes from its high half): keys whose
+// halves meet on one probe path are one key to it, so its users must compare what the value
+// stands for and chain such keys, as the patterns do (m_chained).
+template <bool WholeKeys> class FlatMap
 {
 public:
     // Room for `expected` entries at most.
@@ -89,20 +91,17 @@ public:
         std::size_t cap = 16;
         while (cap < expected * 2)
             cap <<= 1;
-        m_slots.assign(cap, 0);
+        m_slots.assign(cap, Slot{});
         m_mask = cap - 1;
     }
 
     // The value stored for `key`, or NoLine.
     uint32_t find(uint64_t key) const
     {
-        const uint32_t tag = tagOf(key);
         for (std::size_t i = indexOf(key);; i = (i + 1) & m_mask) {
-            const uint64_t slot = m_slots[i];
-            if (static_cast<uint32_t>(slot) == tag)
-                return static_cast<uint32_t>(slot >> 32);
-            if (slot == 0)
-                return NoLine;
+            const Slot slot = m_slots[i];
+            if (slot.value == NoLine || slot.key == kept(key))
+                return slot.value;
         }
     }
 
@@ -114,29 +113,33 @@ public:
     // Inserts `key` with `value` unless present; returns the value stored for it.
     uint32_t insert(uint64_t key, uint32_t value)
     {
-        const uint32_t tag = tagOf(key);
         for (std::size_t i = indexOf(key);; i = (i + 1) & m_mask) {
-            const uint64_t slot = m_slots[i];
-            if (static_cast<uint32_t>(slot) == tag)
-                return static_cast<uint32_t>(slot >> 32);
-            if (slot == 0) {
-                m_slots[i] = uint64_t{value} << 32 | tag;
-                return value;
-            }
+            Slot& slot = m_slots[i];
+            if (slot.value == NoLine)
+                slot = Slot{kept(key), value};
+            if (slot.key == kept(key))
+                return slot.value;
         }
     }
 
 private:
+    using Key = std::conditional_t<WholeKeys, uint64_t, uint32_t>;
+    struct Slot
+    {
+        Key key = 0;
+        uint32_t value = NoLine;
+    };
+
     std::size_t indexOf(uint64_t key) const
     {
         return static_cast<std::size_t>(key >> 32) & m_mask;
     }
-    static uint32_t tagOf(uint64_t key)
+    static Key kept(uint64_t key)
     {
-        return static_cast<uint32_t>(key) | 1; // 0 marks an empty slot
+        return static_cast<Key>(key);
     }
 
-    Table<uint64_t> m_slots;
+    Table<Slot> m_slots;
     std::size_t m_mask = 0;
 };
 
@@ -686,7 +689,7 @@ private:
         std::size_t anchors = 0;
         for (std::size_t k = 0; k < m_longStarts.size(); ++k)
             anchors += k == 0 || m_longStarts[k].first != m_longStarts[k - 1].first ? 1 : 0;
-        m_anchors = FlatMap(anchors);
+        m_anchors = FlatMap<true>(anchors);
         m_anchorBits = BitFilter(2 * m_longStarts.size());
         m_groupLengths.reserve(m_longStarts.size());
         for (std::size_t k = 0; k < m_longStarts.size(); ++k) {
@@ -1208,13 +1211,13 @@ private:
     }
 
     const LineList& m_lines;
-    FlatMap m_patterns;
+    FlatMap<false> m_patterns;
     std::vector<bool> m_singles = std::vector<bool>(std::size_t{1} << 16); // the units that are a line
     int m_pairSlotsLog2 = 10;
     int m_quadSlotsLog2 = 10;
     BitFilter m_anchorBits;
     BitFilter m_longBits;
-    FlatMap m_anchors;                                        // anchor key -> group
+    FlatMap<true> m_anchors;                                  // anchor key -> group
     std::vector<std::pair<uint64_t, qsizetype>> m_longStarts; // anchor key and length of each long pattern
     std::vector<uint32_t> m_groupStart;                       // each group's first length, and the end
     std::vector<qsizetype> m_groupLengths;
