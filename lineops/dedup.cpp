@@ -337,15 +337,16 @@ bool hasLoneBreak(QStringView line)
 // the counted work - a length tried, the units compared - which stops at 8n + 4096. Past it the
 // suffix array takes over the long patterns: sorting O(n log n), each pattern of m units
 // located in O(m log n) and its smallest position in O(1) blocks, together O(n log n). The
-// memory beyond the text: a few tens of bytes a line (the tables, and each core's length
-// tables, sized to the patterns), two tables of 8 bytes a unit of the longest line, and for the
-// suffix array at most 3 bytes and 12 bytes of positions a unit.
+// memory beyond the text: a few tens of bytes a line (the hashes, the tables, and each core's
+// length tables, sized to the patterns), 8 bytes a unit of a block of the longest line for
+// each core, and for the suffix array at most 3 bytes and 12 bytes of positions a unit.
 //
 // Suffix-array search for the long patterns, used when the window scan runs over its
 // budget. The first occurrences of AnchorLength units or more not found inside an earlier
-// line yet are written as bytes, one to three for a unit (each unit encoded apart as in UTF-8, lone surrogates too): a
-// byte match of an encoded pattern starts at a unit and is a unit match, and an LF byte between lines keeps a pattern
-// without line breaks inside one line. Lines keep their order, so the smallest text position
+// line yet are written as bytes, one to three for a unit (each unit encoded apart as in
+// UTF-8, lone surrogates too): a byte match of an encoded pattern starts at a unit and is a
+// unit match, and an LF byte between lines keeps a pattern without line breaks inside one
+// line. Lines keep their order, so the smallest text position
 // of a pattern's occurrences lies in an earlier line exactly when it is before the pattern's
 // own start.
 class SuffixArrayFinder
