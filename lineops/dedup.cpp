@@ -346,9 +346,8 @@ bool hasLoneBreak(QStringView line)
 // line yet are written as bytes, one to three for a unit (each unit encoded apart as in
 // UTF-8, lone surrogates too): a byte match of an encoded pattern starts at a unit and is a
 // unit match, and an LF byte between lines keeps a pattern without line breaks inside one
-// line. Lines keep their order, so the smallest text position
-// of a pattern's occurrences lies in an earlier line exactly when it is before the pattern's
-// own start.
+// line. Lines keep their order, so the smallest text position of a pattern's occurrences
+// lies in an earlier line exactly when it is before the pattern's own start.
 class SuffixArrayFinder
 {
 public:
@@ -522,6 +521,7 @@ public:
         qsizetype maxLen = 0;
         qsizetype belowMax = 0; // the longest length shorter than the longest
         std::size_t units = 0;
+        std::size_t longLines = 0;
         for (QStringView line : m_lines) {
             if (line.size() > maxLen) {
                 belowMax = maxLen;
@@ -530,6 +530,7 @@ public:
                 belowMax = std::max(belowMax, line.size());
             }
             units += static_cast<std::size_t>(line.size());
+            longLines += line.size() >= AnchorLength ? 1 : 0;
         }
         // A window is as long as some pattern: no longer than belowMax, or as long as the
         // longest lines, which fits only as one of them whole, never looked for. So a few
@@ -539,9 +540,6 @@ public:
         m_pow[0] = 1;
         for (std::size_t i = 1; i < m_pow.size(); ++i)
             m_pow[i] = m_pow[i - 1] * Base;
-        std::size_t longLines = 0;
-        for (QStringView line : m_lines)
-            longLines += line.size() >= AnchorLength ? 1 : 0;
         std::size_t quadCount = 0;
         std::size_t distinctUnits = 0;
         std::size_t distinctCount = 0;
