@@ -1,11 +1,8 @@
-#include "app/translations.h"
 #include "tests/support/formfixture.h"
 
 #include <QApplication>
 #include <QClipboard>
 #include <QLabel>
-#include <QMenu>
-#include <QRegularExpression>
 #include <QTabBar>
 #include <QWindow>
 
@@ -23,7 +20,6 @@ private slots:
 
     void storeAndRetrieveKeepEveryByteCounterAndCaption();
 
-    void everyControlExplainsItselfInChinese();
     void undoKeysOnAButtonTakeTheLastCommandBack();
 };
 
@@ -119,51 +115,6 @@ void TestForm1::storeAndRetrieveKeepEveryByteCounterAndCaption()
     linshi->undo();
     click(form, 13);
     QCOMPARE(linshi->content(), u"x\r\n"_s);
-}
-
-void TestForm1::everyControlExplainsItselfInChinese()
-{
-    // The suite runs in the C locale.
-    QVERIFY(InstallChineseTranslations(*QCoreApplication::instance()));
-    Form1 form;
-    wire(form);
-    // Every command, box, check box, option button and visible area.
-    static const QRegularExpression designed(u"^(Command\\d+|Text\\d|Check\\d|Option\\d|quan|linshi|list)$"_s);
-    static const QRegularExpression chinese(u"[\u4E00-\u9FA5]"_s);
-    int controls = 0;
-    for (QWidget* w : form.findChildren<QWidget*>()) {
-        if (!designed.match(w->objectName()).hasMatch())
-            continue;
-        ++controls;
-        QVERIFY2(w->toolTip().contains(chinese), qPrintable(w->objectName()));
-    }
-    QCOMPARE(controls, 26 + 7 + 2 + 2 + 3);
-    // The rules that surprised users are stated on every control they apply to.
-    const QList<std::pair<QString, QString>> rules{
-        {u"Command6 Command7 Command9 Command22 Command23"_s, u"倒序排列，每 2000 行后多一个空行"_s},
-        {u"Command1 Command3 Command4 Command18 Command19 Command20 Command21"_s, u"倒序排列"_s},
-        {u"Command10 Command11 Command15"_s, u"然后清空"_s},
-        {u"Command3 Command4 Command6 Command7 Command9"_s, u"移到临时区，替换其原内容"_s},
-        {u"Command1"_s, u"包含在前面保留的行中"_s},
-        {u"Check1"_s, u"运行时自动打勾；取消打勾即停止"_s},
-        {u"Text2"_s, u"双击：把框里的内容换成它的字数"_s},
-    };
-    for (const auto& [names, rule] : rules) {
-        for (const QString& name : names.split(u' '))
-            QVERIFY2(child<QWidget>(form, name)->toolTip().contains(rule), qPrintable(name + rule));
-    }
-    // So do the context menus: the areas' own and the boxes' from Qt.
-    const QStringList expected{
-        u"撤消(&U)"_s, u"重做(&R)"_s, u"剪切(&T)"_s, u"复制(&C)"_s, u"粘贴(&P)"_s, u"删除"_s, u"全选"_s};
-    for (QMenu* menu : {area(form, "quan")->createStandardContextMenu(), box(form, 2)->createStandardContextMenu()}) {
-        QStringList texts;
-        for (const QAction* action : menu->actions()) {
-            if (!action->isSeparator())
-                texts << action->text().section(u'\t', 0, 0);
-        }
-        QCOMPARE(texts, expected);
-        delete menu;
-    }
 }
 
 void TestForm1::undoKeysOnAButtonTakeTheLastCommandBack()
