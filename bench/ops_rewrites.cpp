@@ -23,7 +23,7 @@ void useBoxed(const BoxedOpResult& r)
 const bool registered = [] {
     registerOp({QStringLiteral("shuffle"), [](const QString& text) {
                     TwisterSource random(20240601);
-                    use(RndLine(text, random));
+                    use(ShuffleLines(text, random));
                 }});
     registerOp({QStringLiteral("html"), [](const QString& text) { use(StripHtmlTags(text)); }});
     registerOp({QStringLiteral("replace"),

@@ -47,7 +47,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size)
         const LineOpResult r = FilterChinese(text, m);
         checkPartition(text, r);
         for (QStringView line : SplitLines(r.text))
-            FUZZ_CHECK(line.isEmpty() || IncludeChinese(line) == (m == ChineseFilter::KeepChinese));
+            FUZZ_CHECK(line.isEmpty() || HasChineseCharacter(line) == (m == ChineseFilter::KeepChinese));
     }
     const QString limit = QString::number(mode % 7);
     for (auto m : {LengthFilter::KeepShorter, LengthFilter::KeepLonger})

@@ -53,7 +53,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size)
     const qsizetype entries = SplitLines(text).size();
 
     FixedSource random(mode);
-    const QString shuffled = RndLine(text, random);
+    const QString shuffled = ShuffleLines(text, random);
     FUZZ_CHECK(sortedLines(shuffled) == sortedLines(text));
 
     const ReplaceResult removed = RemoveText(text, param);

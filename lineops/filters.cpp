@@ -96,7 +96,7 @@ LineOpResult partitionResult(QStringView text, const LinePartition& lines, JoinS
 
 } // namespace
 
-bool IncludeChinese(QStringView text)
+bool HasChineseCharacter(QStringView text)
 {
     for (QChar c : text) {
         if (static_cast<char16_t>(c.unicode() - FirstChinese) <= LastChinese - FirstChinese)
@@ -127,7 +127,7 @@ LineOpResult FilterChinese(QStringView text, ChineseFilter mode)
 {
     const bool keepChinese = mode == ChineseFilter::KeepChinese;
     const LinePartition lines =
-        PartitionLines(text, [&](QStringView line) { return IncludeChinese(line) == keepChinese; });
+        PartitionLines(text, [&](QStringView line) { return HasChineseCharacter(line) == keepChinese; });
     return partitionResult(text, lines, JoinStyle::Front, JoinStyle::Front);
 }
 

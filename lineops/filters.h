@@ -8,7 +8,7 @@ namespace lumbrel {
 
 // True when `text` holds at least one code unit in U+4E00..U+9FA5 (both ends included).
 // Nothing else counts: CJK punctuation, full-width forms, extension blocks, surrogates.
-bool IncludeChinese(QStringView text);
+bool HasChineseCharacter(QStringView text);
 
 // "去空行": replaces every three CR LF in a row by one, then every two by one (each a single
 // left-to-right pass, so long runs of empty lines shrink but may not vanish), then drops one
@@ -21,7 +21,7 @@ enum class ChineseFilter
     KeepOther,   // "去汉字": lines without one stay
 };
 
-// "去英文" / "去汉字": splits the lines by IncludeChinese; the kept ones become the text and
+// "去英文" / "去汉字": splits the lines by HasChineseCharacter; the kept ones become the text and
 // the others the set-aside text, both front-joined (reverse order). Never refuses.
 LineOpResult FilterChinese(QStringView text, ChineseFilter mode);
 

@@ -68,7 +68,7 @@ template <typename Index> QString shuffled(QStringView text, const LineList& lin
 
 } // namespace
 
-QString RndLine(QStringView text, UniformSource& random)
+QString ShuffleLines(QStringView text, UniformSource& random)
 {
     const LineList lines = SplitLines(text);
     if (lines.size() <= std::numeric_limits<quint32>::max())

@@ -39,6 +39,6 @@ private:
 // last line). Position i, from the first to the last, is swapped with a position drawn from
 // all positions, not only the later ones: a swap-with-any-position pass, not Fisher-Yates,
 // so the orders are not equally likely. Empty lines take part like any other.
-QString RndLine(QStringView text, UniformSource& random);
+QString ShuffleLines(QStringView text, UniformSource& random);
 
 } // namespace lumbrel

@@ -265,7 +265,7 @@ void TestLineCommands::shuffleFollowsTheSwapPass()
     QFETCH(QString, expected);
     ScriptedSource random;
     random.values = draws;
-    QCOMPARE(RndLine(text, random), expected);
+    QCOMPARE(ShuffleLines(text, random), expected);
     QCOMPARE(random.drawn, static_cast<std::size_t>(SplitLines(text).size()));
 }
 
