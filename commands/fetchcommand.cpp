@@ -27,12 +27,12 @@ void FetchCommand::run()
     // The latest fetch is what the user wants: an older page must not land over it.
     if (m_pending)
         m_pending->abandon();
-    const QString choice = m_form.option1()->isChecked() ? QStringLiteral("utf") : QStringLiteral("gbk");
+    const PageCharset charset = m_form.option1()->isChecked() ? PageCharset::Utf8 : PageCharset::Gb2312;
     const QString address = StripLineBreaks(raw);
     const FetchRequest settings = FetchRequest().setCrawler(m_form.check2()->isChecked()).setLimits(m_limits);
     m_form.setStatus(QStringLiteral("正在读取……"));
     // The fetch is our child: once the window is gone no answer reaches it.
-    m_pending = FetchPage(address, choice, settings, this, [this](const PageText& page) { show(page); });
+    m_pending = FetchPage(address, charset, settings, this, [this](const PageText& page) { show(page); });
 }
 
 void FetchCommand::show(const PageText& page)

@@ -20,10 +20,6 @@ public:
     explicit FetchCommand(Form1& form);
 
     // The limits every fetch starts with (tests shorten them).
-    const FetchLimits& limits() const
-    {
-        return m_limits;
-    }
     void setLimits(const FetchLimits& limits)
     {
         m_limits = limits;

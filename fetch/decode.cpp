@@ -12,17 +12,16 @@ QStringDecoder decoderFor(QStringView charset)
         if (charset.compare(QStringView(gb), Qt::CaseInsensitive) == 0)
             return QStringDecoder("GB18030");
     }
-    QStringDecoder named(charset.toLatin1().constData());
-    return named.isValid() ? std::move(named) : QStringDecoder(QStringDecoder::Utf8);
+    return QStringDecoder(charset.toLatin1().constData());
 }
 
 } // namespace
 
-QString BytesToText(QByteArrayView bytes, QStringView charset)
+std::optional<QString> BytesToText(QByteArrayView bytes, QStringView charset)
 {
     QStringDecoder decoder = decoderFor(charset);
     if (!decoder.isValid())
-        return {};
+        return std::nullopt;
     QString text = decoder.decode(bytes);
     // A stateful decoder holds a truncated sequence at the end back, waiting for more bytes.
     // One line feed more flushes it as U+FFFD. The line feed is never part of a multi-byte
@@ -35,9 +34,9 @@ QString BytesToText(QByteArrayView bytes, QStringView charset)
     return text;
 }
 
-QString CharsetForChoice(QStringView choice)
+QString CharsetName(PageCharset charset)
 {
-    return choice.contains(u"gb") ? QStringLiteral("gb2312") : QStringLiteral("utf-8");
+    return charset == PageCharset::Gb2312 ? QStringLiteral("gb2312") : QStringLiteral("utf-8");
 }
 
 } // namespace lumbrel

@@ -37,18 +37,6 @@ FetchRequest& FetchRequest::setTimeLimit(std::chrono::milliseconds value)
     return *this;
 }
 
-FetchRequest& FetchRequest::setTransferTimeout(std::chrono::milliseconds value)
-{
-    limits.transferTimeout = value;
-    return *this;
-}
-
-FetchRequest& FetchRequest::setSizeCap(qint64 value)
-{
-    limits.sizeCap = value;
-    return *this;
-}
-
 QString FailureReason(FetchError error, int httpStatus)
 {
     switch (error) {
@@ -64,6 +52,8 @@ QString FailureReason(FetchError error, int httpStatus)
         return QStringLiteral("不支持的网址");
     case FetchError::TooLarge:
         return QStringLiteral("页面过大");
+    case FetchError::NoDecoder:
+        return QStringLiteral("缺少字符集解码器");
     }
     return {};
 }
@@ -406,18 +396,25 @@ PageFetch* FetchText(const FetchRequest& request,
                      std::function<void(const PageText&)> done)
 {
     return HttpGetBytes(request, context, [charset, done = std::move(done)](const FetchResult& bytes) {
-        done(PageText{bytes.error, bytes.httpStatus, BytesToText(bytes.body, charset)});
+        PageText page{bytes, {}};
+        if (page.ok()) {
+            if (std::optional<QString> text = BytesToText(bytes.body, charset))
+                page.text = *std::move(text);
+            else
+                page.error = FetchError::NoDecoder;
+        }
+        done(page);
     });
 }
 
 PageFetch* FetchPage(const QString& address,
-                     QStringView choice,
+                     PageCharset charset,
                      FetchRequest settings,
                      QObject* context,
                      std::function<void(const PageText&)> done)
 {
     settings.setUrl(QUrl(address, QUrl::TolerantMode));
-    return FetchText(settings, CharsetForChoice(choice), context, std::move(done));
+    return FetchText(settings, CharsetName(charset), context, std::move(done));
 }
 
 } // namespace lumbrel

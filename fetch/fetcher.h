@@ -1,5 +1,7 @@
 #pragma once
 
+#include "fetch/decode.h"
+
 #include <QByteArray>
 #include <QObject>
 #include <QPointer>
@@ -40,8 +42,6 @@ struct FetchRequest
     FetchRequest& setCrawler(bool value);
     FetchRequest& setLimits(const FetchLimits& value);
     FetchRequest& setTimeLimit(std::chrono::milliseconds value);
-    FetchRequest& setTransferTimeout(std::chrono::milliseconds value);
-    FetchRequest& setSizeCap(qint64 value);
 };
 
 enum class FetchError
@@ -52,22 +52,23 @@ enum class FetchError
     Unreachable,
     UnsupportedAddress,
     TooLarge,
+    // The platform has no decoder for the page's character set.
+    NoDecoder,
 };
 
 // The reason of a failed fetch as the status line words it: "超时", "HTTP 404", "无法连接",
-// "不支持的网址", "页面过大"; empty for None.
+// "不支持的网址", "页面过大", "缺少字符集解码器"; empty for None.
 QString FailureReason(FetchError error, int httpStatus);
 
 // Only http and https addresses with a host are ever requested, also after a redirect.
 bool IsFetchableUrl(const QUrl& url);
 
-struct FetchResult
+// How a fetch ended.
+struct FetchOutcome
 {
     FetchError error = FetchError::None;
     // The last status code received; 0 when no response arrived.
     int httpStatus = 0;
-    QByteArray body;
-    QByteArray contentType;
 
     bool ok() const
     {
@@ -79,20 +80,17 @@ struct FetchResult
     }
 };
 
-struct PageText
+// The bytes of a GET: a body only with status 200.
+struct FetchResult : FetchOutcome
 {
-    FetchError error = FetchError::None;
-    int httpStatus = 0;
-    QString text;
+    QByteArray body;
+    QByteArray contentType;
+};
 
-    bool ok() const
-    {
-        return error == FetchError::None;
-    }
-    QString failureReason() const
-    {
-        return FailureReason(error, httpStatus);
-    }
+// The decoded page: a text only when the fetch succeeded.
+struct PageText : FetchOutcome
+{
+    QString text;
 };
 
 // One GET in flight: the handle to it, on the caller's thread. The request runs on a thread
@@ -131,17 +129,18 @@ private:
 // `context` is destroyed or the fetch abandoned first.
 PageFetch* HttpGetBytes(const FetchRequest& request, QObject* context, std::function<void(const FetchResult&)> done);
 
-// `FetchText`: HttpGetBytes, then the body decoded in `charset` (BytesToText).
+// `FetchText`: HttpGetBytes, then the body decoded in `charset` (BytesToText); a body without
+// a decoder for `charset` fails with NoDecoder rather than giving an empty page.
 PageFetch* FetchText(const FetchRequest& request,
                      const QString& charset,
                      QObject* context,
                      std::function<void(const PageText&)> done);
 
 // `FetchPage`: the page at `address` (used as given; an address that is no http or https URL
-// fails with UnsupportedAddress) in the character set of `choice` (CharsetForChoice).
-// `settings` gives crawler mode and the limits; its url is replaced.
+// fails with UnsupportedAddress) in the character set `charset`. `settings` gives crawler
+// mode and the limits; its url is replaced.
 PageFetch* FetchPage(const QString& address,
-                     QStringView choice,
+                     PageCharset charset,
                      FetchRequest settings,
                      QObject* context,
                      std::function<void(const PageText&)> done);

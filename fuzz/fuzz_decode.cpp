@@ -46,16 +46,16 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size)
 {
     fuzz::FuzzInput in{data, size};
     const bool gb = in.take() & 1;
-    const QString charset = gb ? QStringLiteral("gb2312") : QStringLiteral("utf-8");
+    const QString charset = CharsetName(gb ? PageCharset::Gb2312 : PageCharset::Utf8);
     QByteArray bytes(reinterpret_cast<const char*>(in.data),
                      static_cast<qsizetype>(std::min<std::size_t>(in.size, 8192)));
 
     // Any bytes: valid UTF-16 out, and no line feed is lost to a broken sequence before it.
     // (How many U+FFFD a broken sequence becomes may differ at the end of the body: Qt's
     // decoder gives one for each byte in the middle, one for the lot at the end.)
-    const QString text = BytesToText(bytes, charset);
+    const QString text = BytesToText(bytes, charset).value();
     FUZZ_CHECK(isValidUtf16(text));
-    const QString followed = BytesToText(QByteArray(bytes + '\n'), charset);
+    const QString followed = BytesToText(QByteArray(bytes + '\n'), charset).value();
     FUZZ_CHECK(followed.endsWith(u'\n'));
     FUZZ_CHECK(followed.count(u'\n') == text.count(u'\n') + 1);
 

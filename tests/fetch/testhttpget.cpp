@@ -56,6 +56,8 @@ private slots:
     void initTestCase();
     void fetchEnds_data();
     void fetchEnds();
+    void pageIsDecodedOnlyWithADecoder_data();
+    void pageIsDecodedOnlyWithADecoder();
     void bodyFasterThanTheEventLoopIsHeldBack();
     void retrievalRunsOffTheCallersThread();
 
@@ -172,6 +174,40 @@ void TestHttpGet::fetchEnds()
     QCOMPARE(result->failureReason(), reason);
     QCOMPARE(result->body, body);
     QVERIFY(requests < 0 || server.requests().size() - before == requests);
+}
+
+void TestHttpGet::pageIsDecodedOnlyWithADecoder_data()
+{
+    QTest::addColumn<Reply>("reply");
+    QTest::addColumn<QString>("charset");
+    QTest::addColumn<QString>("reason");
+    QTest::addColumn<QString>("text");
+    QTest::newRow("a page in a charset with a decoder")
+        << answer(200, "a\xe4\xb8\xad") << QStringLiteral("utf-8") << QString() << QStringLiteral("a中");
+    // An empty text would be shown as an empty page read.
+    QTest::newRow("a page without a decoder is a failure")
+        << answer(200, "a\xe4\xb8\xad") << QStringLiteral("no-such-set") << QStringLiteral("缺少字符集解码器")
+        << QString();
+    QTest::newRow("a failed fetch keeps its own reason")
+        << answer(404, "gone") << QStringLiteral("no-such-set") << QStringLiteral("HTTP 404") << QString();
+}
+
+void TestHttpGet::pageIsDecodedOnlyWithADecoder()
+{
+    QFETCH(Reply, reply);
+    QFETCH(QString, charset);
+    QFETCH(QString, reason);
+    QFETCH(QString, text);
+    m_server.route("/decoded", reply);
+    std::optional<PageText> page;
+    QObject context;
+    FetchText(FetchRequest().setUrl(m_server.url(QStringLiteral("/decoded"))).setLimits(Limits),
+              charset,
+              &context,
+              [&page](const PageText& p) { page = p; });
+    QVERIFY(QTest::qWaitFor([&page] { return page.has_value(); }, OutcomeWaitMs));
+    QCOMPARE(page->failureReason(), reason);
+    QCOMPARE(page->text, text);
 }
 
 void TestHttpGet::bodyFasterThanTheEventLoopIsHeldBack()
