@@ -3,6 +3,7 @@
 #include "app/tooltips.h"
 #include "batch/batchjob.h"
 #include "commands/commands.h"
+#include "commands/containscommand.h"
 #include "commands/fetchcommand.h"
 #include "commands/transfercommands.h"
 
@@ -12,10 +13,11 @@ void ConnectCommands(Form1& form)
 {
     ConnectDedupCommand(form);
     ConnectFilterCommands(form);
+    ContainsCommand& contains = ConnectContainsCommand(form);
     ConnectRewriteCommands(form);
     ConnectTransferCommands(form);
     ConnectFetchCommand(form);
-    ConnectBatchJob(form);
+    ConnectBatchJob(form, contains);
     ApplyTooltips(form);
 }
 

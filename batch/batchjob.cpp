@@ -1,6 +1,6 @@
 #include "batch/batchjob.h"
 
-#include "commands/commands.h"
+#include "commands/containscommand.h"
 #include "lineops/linemodel.h"
 #include "shell/form1.h"
 
@@ -20,13 +20,14 @@ const QString StepBegun = QStringLiteral("0");
 
 } // namespace
 
-BatchJob::BatchJob(Form1& form)
+BatchJob::BatchJob(Form1& form, ContainsCommand& contains)
     : QObject(&form)
     , m_form(form)
+    , m_contains(contains)
 {
     setObjectName(QStringLiteral("BatchJob"));
+    contains.setStepHook([this](const ContainsOutcome& outcome) { return takeStep(outcome); });
     connect(form.command(24), &QPushButton::clicked, this, &BatchJob::start);
-    connect(form.command(9), &QPushButton::clicked, this, &BatchJob::runContainsFilter);
     connect(form.timer1(), &QTimer::timeout, this, &BatchJob::continueJob);
     connect(form.timer2(), &QTimer::timeout, this, &BatchJob::keywordStep);
 }
@@ -81,27 +82,30 @@ void BatchJob::keywordStep()
     // again at every step and the job would never end.
     const qsizetype lf = keywords.indexOf(u'\n');
     list->setContent(lf < 0 ? QString() : keywords.sliced(lf + 1));
-    runContainsFilter();
+    m_stepping = true;
+    m_contains.run();
+    m_stepping = false;
 }
 
-void BatchJob::runContainsFilter()
+bool BatchJob::takeStep(const ContainsOutcome& outcome)
 {
-    std::optional<ContainsOutcome> outcome = ApplyContainsFilter(m_form);
-    if (!outcome)
-        return;
-    if (m_form.check1()->checkState() != Qt::Checked) {
-        FinishContainsFilter(m_form, std::move(*outcome));
-        return;
-    }
-    // A step of the job: continue it, and gather this keyword's lines in front of those of
-    // the earlier keywords.
-    m_form.timer1()->start(m_delays.continueMs);
-    m_form.linshi()->prependContent(outcome->removed + CrLf);
+    const bool running = m_form.check1()->checkState() == Qt::Checked;
+    // A click while no job runs ends as a plain "去包含".
+    if (!running && !m_stepping)
+        return false;
+    // Each step's lines go in front of those of the earlier keywords, the one step that runs
+    // after the user unticked Check1 too: replacing linshi would lose every earlier block.
+    m_form.linshi()->prependContent(outcome.removed + CrLf);
+    if (running)
+        m_form.timer1()->start(m_delays.continueMs);
+    else
+        m_form.setStatus(ContainsCommand::message(outcome));
+    return true;
 }
 
-void ConnectBatchJob(Form1& form)
+void ConnectBatchJob(Form1& form, ContainsCommand& contains)
 {
-    new BatchJob(form);
+    new BatchJob(form, contains);
 }
 
 } // namespace lumbrel

@@ -4,6 +4,8 @@
 
 namespace lumbrel {
 
+class ContainsCommand;
+struct ContainsOutcome;
 class Form1;
 
 // The pauses of the job. The window uses the defaults; tests shorten them.
@@ -17,23 +19,20 @@ struct BatchDelays
     int continueMs = 1;
 };
 
-// The batch keyword removal job: Command24, Command9 and the ticks of Timer1 and Timer2.
-// Its whole state lives in the window's controls: the keyword queue in `list`, the running
-// mark in Check1, the hand-shake flag in Label1's caption, and the two one-shot timers
-// (Timer1 continues the job, Timer2 runs the next keyword step through Command9's handler).
-// A "去包含" run while Check1 is ticked is a step of the job, whether a timer or a click ran it.
+// The batch keyword removal job: Command24 and the ticks of Timer1 and Timer2. Its whole
+// state lives in the window's controls: the keyword queue in `list`, the running mark in
+// Check1, the hand-shake flag in Label1's caption, and the two one-shot timers (Timer1
+// continues the job, Timer2 runs the next keyword step through "去包含"). It takes every
+// completed "去包含" run while Check1 is ticked, a click's too, and the step it ran itself
+// after the user unticked Check1: each puts its removed lines in front of linshi.
 class BatchJob final : public QObject
 {
     Q_OBJECT
 
 public:
-    // Connects itself to the window's controls, as the window's child.
-    explicit BatchJob(Form1& form);
+    // Connects itself to the window's controls and to `contains`, as the window's child.
+    BatchJob(Form1& form, ContainsCommand& contains);
 
-    const BatchDelays& delays() const
-    {
-        return m_delays;
-    }
     void setDelays(const BatchDelays& delays)
     {
         m_delays = delays;
@@ -44,13 +43,16 @@ private:
     void finish();
     void continueJob();
     void keywordStep();
-    void runContainsFilter();
+    bool takeStep(const ContainsOutcome& outcome);
 
     Form1& m_form;
+    ContainsCommand& m_contains;
     BatchDelays m_delays;
+    // While the job's own keyword step runs.
+    bool m_stepping = false;
 };
 
 // Connect the job to the window; the job is the window's child named "BatchJob".
-void ConnectBatchJob(Form1& form);
+void ConnectBatchJob(Form1& form, ContainsCommand& contains);
 
 } // namespace lumbrel

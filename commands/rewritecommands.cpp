@@ -1,4 +1,5 @@
 #include "commands/commands.h"
+#include "commands/lineresult.h"
 #include "lineops/htmlstrip.h"
 #include "lineops/rewrites.h"
 #include "lineops/shuffle.h"
@@ -9,11 +10,6 @@
 namespace lumbrel {
 
 namespace {
-
-QString processed(qsizetype count)
-{
-    return QStringLiteral("处理完毕剩余：") + QString::number(count) + QStringLiteral("行");
-}
 
 // Connects a line command that reads its parameter from box `boxNumber` and runs `op` in
 // `mode`: the cleaned parameter goes back into the box (when the operation cleaned it), then
@@ -30,11 +26,7 @@ void connectBoxed(Form1& form,
         BoxedOpResult r = op(form.quan()->content(), box->text(), mode, form.meter());
         if (r.box)
             box->setText(*r.box);
-        if (r.result.refused()) {
-            form.setStatus(r.result.refusal);
-            return;
-        }
-        form.setStatus(processed(form.quan()->setContent(std::move(r.result.text))));
+        FinishLineCommand(form, std::move(r.result), form.quan(), u"处理完毕剩余：");
     });
 }
 
@@ -44,11 +36,13 @@ void ConnectRewriteCommands(Form1& form)
 {
     QObject::connect(form.command(25), &QPushButton::clicked, &form, [&form] {
         TwisterSource random = TwisterSource::fromTimeOfDay();
-        form.quan()->setContent(RndLine(form.quan()->content(), random));
+        QString shuffled = ShuffleLines(form.quan()->content(), random);
+        form.quan()->setContent(std::move(shuffled));
     });
 
     QObject::connect(form.command(5), &QPushButton::clicked, &form, [&form] {
-        form.quan()->setContent(StripHtmlTags(form.quan()->content()));
+        QString stripped = StripHtmlTags(form.quan()->content());
+        form.quan()->setContent(std::move(stripped));
         form.setStatus(QStringLiteral("去HTML完毕"));
     });
 

@@ -65,7 +65,7 @@ private slots:
     void runsToTheEnd_data();
     void runsToTheEnd();
     void refusedStepHaltsTheJobUntilStartIsPressed();
-    void clearingCheck1LetsExactlyOneMoreStepRun();
+    void clearingCheck1LetsExactlyOneMoreStepRunAndKeepsEveryLine();
     void closingTheWindowMidJobIsSafe();
 };
 
@@ -137,27 +137,36 @@ void TestBatchJob::refusedStepHaltsTheJobUntilStartIsPressed()
     QCOMPARE(job.linshi->content(), u"a1\r\n\r\nbefore"_s);
 }
 
-void TestBatchJob::clearingCheck1LetsExactlyOneMoreStepRun()
+void TestBatchJob::clearingCheck1LetsExactlyOneMoreStepRunAndKeepsEveryLine()
 {
-    Job job(u"a1\r\nb2\r\nc3\r\nd4\r\nb5"_s, u"a\r\nb\r\nc"_s);
+    const QString start = u"a1\r\nb2\r\nc3\r\nd4\r\nb5\r\nc6\r\nx7"_s;
+    Job job(start, u"a\r\nb\r\nc\r\nd"_s);
     click(job.form, 24);
-    // The user clears Check1 right after the first step, while Timer1's 1 ms tick is due.
+    // The user clears Check1 right after the second step, while Timer1's 1 ms tick is due
+    // (the first tick ends the start's wait).
     int continueTicks = 0;
     QObject::connect(job.timer1, &QTimer::timeout, &job.form, [&] {
-        if (++continueTicks == 2)
+        if (++continueTicks == 3)
             QTest::mouseClick(job.check1, Qt::LeftButton);
     });
-    QTRY_COMPARE_WITH_TIMEOUT(job.form.windowTitle(), u"去包含b完毕剩余：5行"_s, JobTimeoutMs);
+    QTRY_COMPARE_WITH_TIMEOUT(job.form.windowTitle(), u"去包含c完毕剩余：7行"_s, JobTimeoutMs);
     QVERIFY(!job.check1->isChecked());
-    // The last step reported like a plain 去包含: linshi holds its own lines only.
-    // (quan was reversed by the first step, so b5 came before b2.)
-    QCOMPARE(job.linshi->content(), u"b2\r\nb5\r\n"_s);
+    // The last step's block goes in front like every other: nothing the earlier steps set
+    // aside is lost. (Each step reversed quan, so the blocks list their lines in turn.)
+    QCOMPARE(job.linshi->content(), u"c6\r\nc3\r\n\r\nb2\r\nb5\r\n\r\na1\r\n\r\nbefore"_s);
+    QStringList all = job.quan->content().split(u"\r\n"_s) + job.linshi->content().split(u"\r\n"_s);
+    all.removeAll(QString());
+    all.removeAll(u"before"_s);
+    QStringList started = start.split(u"\r\n"_s);
+    all.sort();
+    started.sort();
+    QCOMPARE(all, started);
     QCOMPARE(job.label1->text(), u"1"_s);
     QCOMPARE(job.form.frameGeometry().height(), Form1::px(6705));
-    // Nothing is pending, so the chain has ended and c stays in the list.
+    // Nothing is pending, so the chain has ended and d stays in the list.
     QVERIFY(job.idle());
-    QCOMPARE(job.steps.count(), 2);
-    QCOMPARE(job.list->content(), u"c\r\n"_s + Markers);
+    QCOMPARE(job.steps.count(), 3);
+    QCOMPARE(job.list->content(), u"d\r\n"_s + Markers);
 }
 
 void TestBatchJob::closingTheWindowMidJobIsSafe()
