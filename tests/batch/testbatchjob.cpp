@@ -108,6 +108,8 @@ void TestBatchJob::runsToTheEnd()
     QCOMPARE(job.quan->content(), quanAfter);
     QCOMPARE(job.linshi->content(), linshiAfter);
     QCOMPARE(job.list->content(), listAfter);
+    // Text2 shows the keyword of the last step.
+    QCOMPARE(child<LineBox>(job.form, "Text2")->text(), u"b"_s);
     QVERIFY(!job.check1->isChecked());
     QCOMPARE(job.label1->text(), u"1"_s);
     // No timer is armed, so no step can follow.

@@ -23,6 +23,9 @@ class TestWindowCommands final : public QObject
 private slots:
     void clickCommand_data();
     void clickCommand();
+    void groupedResultsEndAndSplitWithEmptyLines_data();
+    void groupedResultsEndAndSplitWithEmptyLines();
+    void shuffleMovesEveryLineEmptyOnesTooAndShowsNothing();
     void doubleClickMeasuresText2();
 };
 
@@ -110,6 +113,45 @@ void TestWindowCommands::clickCommand_data()
                                                    << u"处理完毕剩余：2行"_s << Boxes{{4, u"2"_s}} << 2;
     QTest::newRow("取右位数 trims Text4") << 21 << Boxes{{4, u" 1 "_s}} << u"abc\r\nxy"_s << u"y\r\nc\r\n"_s << Old
                                           << u"处理完毕剩余：2行"_s << Boxes{{4, u"1"_s}} << 2;
+    // The rules the tooltips state, each named by the rule.
+    QTest::newRow("去重复: a line that is part of an earlier kept line is a duplicate")
+        << 1 << none << u"北京租房\r\n上海\r\n北京\r\n北京租房"_s << u"上海\r\n北京租房\r\n"_s << Old
+        << u"去重复完毕剩余：2行"_s << none << 4;
+    QTest::newRow("去重复: two line breaks are enough")
+        << 1 << none << u"a\r\nb\r\n"_s << u"b\r\na\r\n"_s << Old << u"去重复完毕剩余：2行"_s << none << 3;
+    QTest::newRow("去空行: three empty lines in a row go at once")
+        << 2 << none << u"a\r\n\r\n\r\n\r\nb"_s << u"a\r\nb"_s << Old << u"去空行完毕剩余：2行"_s << none << untouched;
+    QTest::newRow("去空行: a line of spaces is no empty line")
+        << 2 << none << u"a\r\n \r\nb"_s << u"a\r\n \r\nb"_s << Old << u"去空行完毕剩余：3行"_s << none << untouched;
+    QTest::newRow("去英文: English, digit and empty lines go to linshi, both sides reversed")
+        << 3 << none << u"中A\r\n12\r\n\r\nB\r\n中C"_s << u"中C\r\n中A\r\n"_s << u"B\r\n\r\n12\r\n"_s
+        << u"去英文完毕剩余：2行"_s << none << untouched;
+    QTest::newRow("去HTML: a > in the text goes with the tag before it")
+        << 5 << none << u"<b>5 > 3</b>\r\nx"_s << u" 3\r\nx"_s << Old << u"去HTML完毕"_s << none << untouched;
+    QTest::newRow("去包含: the keyword is case-sensitive")
+        << 9 << Boxes{{2, u"A"_s}} << u"a1\r\nb2\r\nA3\r\nc4"_s << u"c4\r\nb2\r\na1\r\n\r\n"_s << u"A3\r\n"_s
+        << u"去包含A完毕剩余：4行"_s << none << 4;
+    QTest::newRow("去包含: a space is a keyword, removed lines reversed")
+        << 9 << Boxes{{2, u" "_s}} << u"a b\r\nc\r\nd e\r\nf"_s << u"f\r\nc\r\n\r\n"_s << u"d e\r\na b\r\n"_s
+        << u"去包含 完毕剩余：3行"_s << none << 4;
+    QTest::newRow("去包含: two line breaks are too few")
+        << 9 << Boxes{{2, u"a"_s}} << u"a\r\nb\r\nc"_s << u"a\r\nb\r\nc"_s << Old << u"数据不足，人工去除吧"_s << none
+        << untouched;
+    QTest::newRow("去掉→: Text1 is case-sensitive")
+        << 8 << Boxes{{1, u"a"_s}} << u"aAa"_s << u"A"_s << Old << u"完毕"_s << none << untouched;
+    QTest::newRow("替换成: an empty right box deletes")
+        << 16 << Boxes{{1, u"a"_s}, {3, QString()}} << u"bab"_s << u"bb"_s << Old << u"替换完毕"_s << none << untouched;
+    QTest::newRow("取左位数: each line is trimmed first")
+        << 20 << Boxes{{4, u"2"_s}} << u" abc \r\nxy"_s << u"xy\r\nab\r\n"_s << Old << u"处理完毕剩余：2行"_s << none
+        << 2;
+    QTest::newRow("取左位数: 2.5 rounds to 2") << 20 << Boxes{{4, u"2.5"_s}} << u"abcd\r\nx"_s << u"x\r\nab\r\n"_s
+                                               << Old << u"处理完毕剩余：2行"_s << none << 2;
+    QTest::newRow("取右位数: 3.5 rounds to 4") << 21 << Boxes{{4, u"3.5"_s}} << u"abcde\r\nx"_s << u"x\r\nbcde\r\n"_s
+                                               << Old << u"处理完毕剩余：2行"_s << none << 2;
+    QTest::newRow("留前: the marker is case-sensitive")
+        << 18 << Boxes{{5, u"X"_s}} << u"axb\r\ny"_s << u"y\r\naxb\r\n"_s << Old << u"处理完毕剩余：2行"_s << none << 2;
+    QTest::newRow("留后: the piece ends at the second marker")
+        << 19 << Boxes{{5, u"|"_s}} << u"a|1|2\r\nb"_s << u"b\r\n1\r\n"_s << Old << u"处理完毕剩余：2行"_s << none << 2;
     QTest::newRow("a refused 取右位数 still trims Text4")
         << 21 << Boxes{{4, u" x "_s}} << u"a\r\nb"_s << u"a\r\nb"_s << Old << u"您输入的不是数字"_s
         << Boxes{{4, u"x"_s}} << untouched;
@@ -151,6 +193,66 @@ void TestWindowCommands::clickCommand()
     // A command's write is one undo step; a refusal has nothing to undo.
     target->undo();
     QCOMPARE(target->content(), input);
+}
+
+void TestWindowCommands::groupedResultsEndAndSplitWithEmptyLines_data()
+{
+    QTest::addColumn<int>("command");
+    QTest::addColumn<Boxes>("boxes"); // chosen so that every line stays
+    QTest::addColumn<QString>("prefix");
+    QTest::addColumn<QString>("suffix");
+    QTest::newRow("去位长") << 6 << Boxes{{2, u"100"_s}} << QString() << QString();
+    QTest::newRow("去位短") << 7 << Boxes{{2, u"0"_s}} << QString() << QString();
+    QTest::newRow("去包含") << 9 << Boxes{{2, u"zz"_s}} << QString() << QString();
+    QTest::newRow("每行前面加关键词→") << 22 << Boxes{{6, u"P"_s}} << u"P"_s << QString();
+    QTest::newRow("←关键词加在每行后面") << 23 << Boxes{{6, u"P"_s}} << QString() << u"P"_s;
+}
+
+void TestWindowCommands::groupedResultsEndAndSplitWithEmptyLines()
+{
+    QFETCH(int, command);
+    QFETCH(Boxes, boxes);
+    QFETCH(QString, prefix);
+    QFETCH(QString, suffix);
+    Form1 form;
+    wire(form);
+    for (auto [n, text] : boxes.asKeyValueRange())
+        box(form, n)->setText(text);
+    // "The result is reversed and ends with an empty line; past 2000 lines more empty lines
+    // split it: one after the original line 2000, then one every 2001 lines."
+    for (int count : {4, 4503}) {
+        QStringList input;
+        for (int i = 1; i <= count; ++i)
+            input << u"k%1"_s.arg(i);
+        area(form, "quan")->setContent(input.join(u"\r\n"_s));
+        click(form, command);
+        QStringList expected;
+        for (int i = count; i >= 1; --i) {
+            expected << prefix + input[i - 1] + suffix;
+            if (i == 1 || i == 2001 || i == 4002)
+                expected << QString();
+        }
+        QCOMPARE(area(form, "quan")->content(), expected.join(u"\r\n"_s) + u"\r\n"_s);
+    }
+}
+
+void TestWindowCommands::shuffleMovesEveryLineEmptyOnesTooAndShowsNothing()
+{
+    Form1 form;
+    wire(form);
+    QStringList lines;
+    for (int i = 0; i < 200; ++i)
+        lines << (i % 10 == 0 ? QString() : u"line%1"_s.arg(i));
+    area(form, "quan")->setContent(lines.join(u"\r\n"_s));
+    form.setStatus(u"before"_s);
+    click(form, 25);
+    QStringList shuffled = area(form, "quan")->content().split(u"\r\n"_s);
+    QVERIFY(shuffled != lines);
+    QVERIFY(shuffled.indexOf(QString()) != 0);
+    shuffled.sort();
+    lines.sort();
+    QCOMPARE(shuffled, lines);
+    QCOMPARE(form.windowTitle(), u"before"_s);
 }
 
 void TestWindowCommands::doubleClickMeasuresText2()

@@ -158,9 +158,14 @@ void TestForm1::undoKeysOnAButtonTakeTheLastCommandBack()
     QCOMPARE(box(form, 2)->text(), u"3"_s);
     QCOMPARE(quan->content() + linshi->content(), kept);
 
-    // ←取回 empties dat, which keeps no undo: its text stays in linshi.
+    // 存储→ and ←取回 move text into and out of dat, which keeps no undo: taking back only
+    // linshi's half would leave the text in neither area or in both.
+    click(form, 12);
+    QTest::keyClick(button(form, 12), Qt::Key_Z, Qt::ControlModifier);
+    QCOMPARE(linshi->content(), QString());
     click(form, 13);
     const QString retrieved = linshi->content();
+    QVERIFY(!retrieved.isEmpty());
     QTest::keyClick(button(form, 13), Qt::Key_Z, Qt::ControlModifier);
     QCOMPARE(linshi->content(), retrieved);
 }
