@@ -95,10 +95,10 @@ Form1::Form1(QWidget* parent)
     , m_meter(m_progressBar)
 {
     setObjectName(QStringLiteral("Form1"));
-    // A fixed-size window: no maximise button.
-    setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
-                   Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
-    setFixedSize(px(ClientWidthTwips), px(ClientHeightTwips));
+    // The designed size is where the window starts and the least it can be: every control has
+    // room there, and extra room goes to the text areas (resizeEvent).
+    setMinimumSize(designedSize());
+    resize(designedSize());
     setWindowTitle(QStringLiteral("Lumbrel V1.6"));
     QIcon icon;
     for (int size : {16, 32, 48, 64, 128, 256})
@@ -193,6 +193,55 @@ Form1::Form1(QWidget* parent)
     for (TextArea* a : {m_quan, m_linshi, m_dat, m_list})
         connect(a, &TextArea::written, this, [this, a] { noteWrite(a); });
     m_lastWritten = {m_quan};
+
+    // Where the window's extra room goes, from the designed places.
+    const auto grows = [this](QWidget* w, Growth growth) { m_growing.push_back({w, w->geometry(), growth}); };
+    grows(m_quan, Growth::WorkingArea);
+    grows(m_progressBar, Growth::BelowWorkingArea);
+    grows(m_linshi, Growth::TemporaryArea);
+    for (int n : {10, 13, 12, 11})
+        grows(command(n), Growth::BesideTemporaryArea);
+    // Never seen: they stay beyond the right edge however wide the window is.
+    for (QWidget* w :
+         {static_cast<QWidget*>(m_dat), static_cast<QWidget*>(m_labels[1]), static_cast<QWidget*>(page(5))})
+        grows(w, Growth::BeyondRightEdge);
+}
+
+QSize Form1::designedSize()
+{
+    return {px(ClientWidthTwips), px(ClientHeightTwips)};
+}
+
+void Form1::resizeEvent(QResizeEvent* event)
+{
+    QWidget::resizeEvent(event);
+    const QSize extra = (size() - designedSize()).expandedTo({0, 0});
+    // Two thirds of the extra height to the working area, the rest to the temporary area.
+    const int quanExtra = extra.height() * 2 / 3;
+    const int linshiExtra = extra.height() - quanExtra;
+    for (const Growing& g : m_growing) {
+        QRect r = g.designed;
+        switch (g.growth) {
+        case Growth::WorkingArea:
+            r.setSize(r.size() + QSize(extra.width(), quanExtra));
+            break;
+        case Growth::BelowWorkingArea:
+            r.translate(0, quanExtra);
+            r.setWidth(r.width() + extra.width());
+            break;
+        case Growth::TemporaryArea:
+            r.translate(0, quanExtra);
+            r.setSize(r.size() + QSize(extra.width(), linshiExtra));
+            break;
+        case Growth::BesideTemporaryArea:
+            r.translate(extra.width(), quanExtra);
+            break;
+        case Growth::BeyondRightEdge:
+            r.translate(extra.width(), 0);
+            break;
+        }
+        g.widget->setGeometry(r);
+    }
 }
 
 void Form1::fitCaptions()
@@ -283,13 +332,6 @@ void Form1::keyPressEvent(QKeyEvent* event)
             a->redo();
     }
     event->accept();
-}
-
-void Form1::changeEvent(QEvent* event)
-{
-    QWidget::changeEvent(event);
-    if (event->type() == QEvent::WindowStateChange && windowState().testFlag(Qt::WindowMaximized))
-        setWindowState(windowState() & ~Qt::WindowMaximized);
 }
 
 void Form1::buildPages()
@@ -393,8 +435,13 @@ void Form1::setStatus(const QString& message)
 
 void Form1::setOuterHeight(int pixels)
 {
+    // A window the user made taller, or maximised, keeps the room the user gave it.
+    if (windowState() & (Qt::WindowMaximized | Qt::WindowFullScreen))
+        return;
     const int frameExtra = frameGeometry().height() - height();
-    setFixedHeight(std::max(1, pixels - frameExtra));
+    const int wanted = std::max(minimumHeight(), pixels - frameExtra);
+    if (height() < wanted)
+        resize(width(), wanted);
 }
 
 } // namespace lumbrel

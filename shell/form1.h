@@ -7,6 +7,7 @@
 #include <QWidget>
 
 #include <array>
+#include <vector>
 
 class QCheckBox;
 class QFrame;
@@ -109,8 +110,11 @@ public:
     // The status line: the window's caption, replaced whole by every message. The message
     // shows as it is, "[*]" included (the title would take it for the modified mark).
     void setStatus(const QString& message);
-    // Sets the height of the window including its frame, in pixels.
+    // Makes the window, frame included, at least `pixels` high, unless it is maximised.
     void setOuterHeight(int pixels);
+
+    // The client size the window starts with and cannot go below.
+    static QSize designedSize();
 
     // Twips to pixels at 15 twips a pixel.
     static int px(int twips);
@@ -119,8 +123,8 @@ protected:
     // Ctrl+Z, Ctrl+Y and Ctrl+Shift+Z that a button, tab or check box lets pass undo or redo
     // the last command in the areas it wrote.
     void keyPressEvent(QKeyEvent* event) override;
-    // The window keeps its designed size: a request to maximise it is taken back.
-    void changeEvent(QEvent* event) override;
+    // The text areas take the room beyond the designed size; the controls above them stay.
+    void resizeEvent(QResizeEvent* event) override;
 
 private:
     void buildPages();
@@ -151,6 +155,22 @@ private:
     // happen before the event loop runs again.
     QList<TextArea*> m_lastWritten;
     bool m_commandOpen = false;
+
+    enum class Growth
+    {
+        WorkingArea,         // wider and taller
+        BelowWorkingArea,    // wider, moved down with the working area's bottom
+        TemporaryArea,       // moved down, wider and taller
+        BesideTemporaryArea, // moved right and down with the temporary area
+        BeyondRightEdge,     // moved right, so that it stays out of view
+    };
+    struct Growing
+    {
+        QWidget* widget;
+        QRect designed;
+        Growth growth;
+    };
+    std::vector<Growing> m_growing;
 };
 
 } // namespace lumbrel

@@ -1,5 +1,5 @@
-// Renders the window offscreen to PNG files: one a tab page, one with a tooltip shown and one
-// with the working area's context menu open.
+// Renders the window offscreen to PNG files: one a tab page, one grown beyond its designed
+// size, one with a tooltip shown and one with the working area's context menu open.
 //   lumbrel-render OUTDIR [FAMILY POINTS]
 #include "app/connect.h"
 #include "app/translations.h"
@@ -66,6 +66,13 @@ int main(int argc, char* argv[])
             return 1;
     }
     form.tabStrip()->setCurrentIndex(0);
+    // Grown: the room beyond the designed size goes to the areas.
+    form.resize(form.size() + QSize(266, 192));
+    QApplication::processEvents();
+    if (!save(form.grab(), QStringLiteral("%1/lumbrel-grown.png").arg(dir)))
+        return 1;
+    form.resize(lumbrel::Form1::designedSize());
+    QApplication::processEvents();
 
     QPushButton* dedup = form.command(1);
     QToolTip::showText(dedup->mapToGlobal(QPoint(dedup->width() / 2, dedup->height())), dedup->toolTip(), dedup);

@@ -16,6 +16,7 @@ class TestForm1 final : public QObject
 
 private slots:
     void startsAsDesignedAndStaysSo();
+    void extraRoomGoesToTheAreas();
     void areasKeepEveryUnitAndGiveCrLf();
 
     void storeAndRetrieveKeepEveryByteCounterAndCaption();
@@ -42,17 +43,70 @@ void TestForm1::startsAsDesignedAndStaysSo()
     // dat, Label2 and the fifth frame lie beyond the right edge.
     for (const char* name : {"dat", "Label2", "Frame1_5"})
         QVERIFY2(child<QWidget>(form, name)->x() >= 534, name);
-    QVERIFY(!form.windowFlags().testFlag(Qt::WindowMaximizeButtonHint));
-    form.showMaximized();
+    form.show();
     QVERIFY(QTest::qWaitForWindowExposed(&form));
-    QVERIFY(!form.isMaximized());
-    // 8010 x 6120 twips at 15 a pixel.
+    // 8010 x 6120 twips at 15 a pixel, and no smaller.
+    QCOMPARE(form.size(), QSize(534, 408));
+    form.resize(300, 200);
     QCOMPARE(form.size(), QSize(534, 408));
     // A status shows exactly its text: "[*]" is no placeholder.
     for (const QString& message : {u"去包含[*]完毕剩余：3行"_s, u"[*[*]]"_s}) {
         form.setStatus(message);
         QCOMPARE(form.windowHandle()->title(), message);
     }
+}
+
+void TestForm1::extraRoomGoesToTheAreas()
+{
+    Form1 form;
+    wire(form, true);
+    const auto geometries = [&form] {
+        QMap<QString, QRect> g;
+        for (QWidget* w : form.findChildren<QWidget*>()) {
+            if (!w->objectName().isEmpty())
+                g.insert(w->objectName(), QRect(w->mapTo(&form, QPoint(0, 0)), w->size()));
+        }
+        return g;
+    };
+    const QMap<QString, QRect> designed = geometries();
+    form.showMaximized();
+    QTRY_VERIFY(form.isMaximized());
+    QTRY_VERIFY(form.width() > 534 && form.height() > 408);
+    const QMap<QString, QRect> grown = geometries();
+    const QSize extra = form.size() - QSize(534, 408);
+    const QRect quan = grown[u"quan"_s];
+    const QRect linshi = grown[u"linshi"_s];
+    // The areas take all the room: quan reaches as far right, linshi as far down, as before.
+    QCOMPARE(quan.topLeft(), designed[u"quan"_s].topLeft());
+    QCOMPARE(quan.right() - form.width(), designed[u"quan"_s].right() - 534);
+    QCOMPARE(linshi.bottom() - form.height(), designed[u"linshi"_s].bottom() - 408);
+    QVERIFY(quan.height() > designed[u"quan"_s].height() && linshi.height() > designed[u"linshi"_s].height());
+    QCOMPARE(grown[u"ProgressBar1"_s].top() - quan.bottom(),
+             designed[u"ProgressBar1"_s].top() - designed[u"quan"_s].bottom());
+    // linshi keeps its buttons at its right.
+    for (const char* name : {"Command10", "Command11", "Command12", "Command13"}) {
+        const QRect before = designed[QString::fromLatin1(name)];
+        const QRect after = grown[QString::fromLatin1(name)];
+        QCOMPARE(after.size(), before.size());
+        QCOMPARE(after.topLeft() - linshi.topRight(), before.topLeft() - designed[u"linshi"_s].topRight());
+    }
+    for (const char* name : {"dat", "Label2", "Frame1_5"})
+        QVERIFY2(grown[QString::fromLatin1(name)].x() >= form.width(), name);
+    // Every other control stays where it was designed.
+    for (auto [name, rect] : designed.asKeyValueRange()) {
+        static const QStringList moving =
+            u"quan linshi ProgressBar1 Command10 Command11 Command12 Command13 dat Label2 "
+            u"Frame1_5 qt_scrollarea_viewport qt_scrollarea_hcontainer "
+            u"qt_scrollarea_vcontainer"_s.split(u' ');
+        if (!moving.contains(name) && !name.startsWith(u"qt_"_s))
+            QVERIFY2(grown[name] == rect, qPrintable(name));
+    }
+    // 去包含 does not shrink a window the user gave more room.
+    area(form, "quan")->setContent(u"a\r\nb\r\nc\r\nd"_s);
+    box(form, 2)->setText(u"a"_s);
+    click(form, 9);
+    QVERIFY(form.isMaximized());
+    QCOMPARE(form.size(), QSize(534, 408) + extra);
 }
 
 void TestForm1::areasKeepEveryUnitAndGiveCrLf()

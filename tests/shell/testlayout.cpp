@@ -4,6 +4,7 @@
 
 #include <QApplication>
 #include <QFrame>
+#include <QScreen>
 #include <QTabBar>
 
 using namespace lumbrel;
@@ -43,17 +44,31 @@ private slots:
 void TestLayout::controlsStayApart_data()
 {
     QTest::addColumn<QFont>("font");
-    QTest::newRow("default font") << QApplication::font();
-    QTest::newRow("Noto Sans CJK SC 10 pt") << QFont(u"Noto Sans CJK SC"_s, 10);
-    QTest::newRow("Noto Sans CJK SC 11 pt") << QFont(u"Noto Sans CJK SC"_s, 11);
+    QTest::addColumn<bool>("maximised");
+    for (bool maximised : {false, true}) {
+        const char* size = maximised ? ", maximised" : "";
+        QTest::addRow("default font%s", size) << QApplication::font() << maximised;
+        QTest::addRow("Noto Sans CJK SC 10 pt%s", size) << QFont(u"Noto Sans CJK SC"_s, 10) << maximised;
+        QTest::addRow("Noto Sans CJK SC 11 pt%s", size) << QFont(u"Noto Sans CJK SC"_s, 11) << maximised;
+    }
 }
 
 void TestLayout::controlsStayApart()
 {
     QFETCH(QFont, font);
+    QFETCH(bool, maximised);
     QApplication::setFont(font);
     Form1 form;
     wire(form, true);
+    if (maximised) {
+        // The scaled runs' offscreen screen is smaller than the window: there it grows by hand.
+        const QSize screen = form.screen()->availableSize();
+        if (screen.width() > 600 && screen.height() > 500)
+            form.showMaximized();
+        else
+            form.resize(Form1::designedSize() + QSize(400, 300));
+        QTRY_VERIFY(form.width() > Form1::designedSize().width());
+    }
     auto* tabs = child<QTabBar>(form, "TabStrip1");
     // The window: the tab captions left of 复制内容, the strip's box, the areas and the
     // transfer buttons apart and inside it.
