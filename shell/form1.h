@@ -82,17 +82,9 @@ public:
     {
         return m_option1;
     }
-    QRadioButton* option2() const
-    {
-        return m_option2;
-    }
     QTabBar* tabStrip() const
     {
         return m_tabStrip;
-    }
-    QProgressBar* progressBar() const
-    {
-        return m_progressBar;
     }
     QTimer* timer1() const
     {

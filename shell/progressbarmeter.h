@@ -20,11 +20,6 @@ public:
     void finish() override;
     void pulse(qsizetype done, qsizetype total) override;
 
-    qsizetype value() const
-    {
-        return m_value;
-    }
-
 private:
     void show();
 
