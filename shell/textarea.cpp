@@ -4,6 +4,7 @@
 
 #include <QAccessible>
 #include <QFontDatabase>
+#include <QKeyEvent>
 #include <QMimeData>
 
 #include <algorithm>
@@ -51,7 +52,7 @@ TextArea::TextArea(QWidget* parent)
     const long plain = SendScintilla(SCI_CREATEDOCUMENT, 0UL, static_cast<long>(SC_DOCUMENTOPTION_STYLES_NONE));
     SendScintilla(SCI_SETDOCPOINTER, 0UL, plain);
     SendScintilla(SCI_RELEASEDOCUMENT, 0UL, plain);
-    setUtf8(true);
+    applyDocumentSettings();
     // Scintilla shows a stray byte 0x80-0xFF as a hex blob, but every write here comes from a
     // QString, so the areas only ever hold valid UTF-8 and no such blob can show. Registered,
     // those 128 blobs make every non-ASCII character a map lookup in each layout and paint
@@ -61,14 +62,12 @@ TextArea::TextArea(QWidget* parent)
         const char key[2] = {static_cast<char>(byte), '\0'};
         SendScintilla(SCI_CLEARREPRESENTATION, reinterpret_cast<unsigned long>(key), 0L);
     }
-    setEolMode(EolWindows);
     setWrapMode(WrapNone);
     setMarginWidth(0, 0);
     setMarginWidth(1, 0);
     setMarginWidth(2, 0);
     setFolding(NoFoldStyle);
     setAutoIndent(false);
-    setTabWidth(4);
     SendScintilla(SCI_SETPASTECONVERTENDINGS, 1L);
     // The horizontal scroll bar follows the longest line shown instead of a fixed width.
     SendScintilla(SCI_SETSCROLLWIDTH, 1L);
@@ -80,8 +79,30 @@ TextArea::TextArea(QWidget* parent)
     SendScintilla(SCI_SETIDLESTYLING, static_cast<unsigned long>(SC_IDLESTYLING_NONE));
     m_caretPeriod = SendScintilla(SCI_GETCARETPERIOD);
     connect(this, &QsciScintillaBase::SCN_UPDATEUI, this, &TextArea::fitCaretToLine);
+    // Typing after a step back from a loaded file makes a new branch: no step forward then.
+    connect(this,
+            &QsciScintillaBase::SCN_MODIFIED,
+            this,
+            [this](int, int type, const char*, int, int, int, int, int, int, int) {
+                if ((type & SC_PERFORMED_USER) && (type & (SC_MOD_INSERTTEXT | SC_MOD_DELETETEXT)))
+                    forgetLaterDocument();
+            });
     // Scintilla's own shortcuts stay; nothing else gets in the way of plain text.
     setFont(QFontDatabase::systemFont(QFontDatabase::GeneralFont));
+}
+
+TextArea::~TextArea()
+{
+    releaseDocument(m_earlierDocument);
+    releaseDocument(m_laterDocument);
+    releaseDocument(m_earlierBeforeLoad.first);
+}
+
+void TextArea::applyDocumentSettings()
+{
+    setUtf8(true);
+    setEolMode(EolWindows);
+    setTabWidth(4);
 }
 
 QString TextArea::content() const
@@ -96,6 +117,9 @@ QString TextArea::content() const
 
 qsizetype TextArea::setContent(QString text)
 {
+    if (m_loading)
+        cancelLoad();
+    forgetLaterDocument();
     // A UTF-16 unit takes one to three bytes in the editor; two is near a Chinese list's mean.
     keepUndoWithinBudget(SendScintilla(SCI_GETLENGTH) + 2 * text.size());
     QByteArray bytes;
@@ -123,12 +147,16 @@ void TextArea::keepUndoWithinBudget(qsizetype step)
     m_undoBytes = std::max(m_undoBytes, static_cast<qsizetype>(SendScintilla(SCI_GETLENGTH))) + step;
     if (m_undoBytes > UndoBudgetBytes) {
         SendScintilla(SCI_EMPTYUNDOBUFFER);
+        releaseDocument(m_earlierDocument);
         m_undoBytes = step;
     }
 }
 
 void TextArea::prependContent(const QString& text)
 {
+    if (m_loading)
+        cancelLoad();
+    forgetLaterDocument();
     // A normalized text ends in no lone CR, so nothing pairs up with the text behind it.
     const QByteArray bytes = NormalizeLineEnds(text).toUtf8();
     keepUndoWithinBudget(bytes.size());
@@ -142,6 +170,9 @@ void TextArea::prependContent(const QString& text)
 void TextArea::appendArea(const TextArea& source)
 {
     Q_ASSERT(&source != this);
+    if (m_loading)
+        cancelLoad();
+    forgetLaterDocument();
     const long length = source.SendScintilla(SCI_GETLENGTH);
     keepUndoWithinBudget(length + 2);
     const QuietWrite quiet(*this);
@@ -154,6 +185,139 @@ void TextArea::appendArea(const TextArea& source)
     SendScintilla(SCI_ENDUNDOACTION);
     showStart();
     emit written();
+}
+
+void TextArea::releaseDocument(long& document)
+{
+    if (document != 0)
+        SendScintilla(SCI_RELEASEDOCUMENT, 0UL, document);
+    document = 0;
+}
+
+void TextArea::forgetLaterDocument()
+{
+    releaseDocument(m_laterDocument);
+}
+
+void TextArea::showDocument(long document, long* keep)
+{
+    const long current = SendScintilla(SCI_GETDOCPOINTER);
+    // The view lets go of its document when it takes another: a reference keeps it.
+    if (keep) {
+        SendScintilla(SCI_ADDREFDOCUMENT, 0UL, current);
+        *keep = current;
+    }
+    SendScintilla(SCI_SETDOCPOINTER, 0UL, document);
+    showStart();
+}
+
+void TextArea::beginLoad(qint64 expectedBytes)
+{
+    if (m_loading)
+        cancelLoad();
+    forgetLaterDocument();
+    // Back in place if the load is cancelled.
+    m_earlierBeforeLoad = {std::exchange(m_earlierDocument, 0), m_earlierBytes};
+    // Past 2 GiB the document needs positions wider than 32 bits.
+    const long large = expectedBytes >= (qint64{1} << 31) ? SC_DOCUMENTOPTION_TEXT_LARGE : 0;
+    m_earlierBytes = std::max(m_undoBytes, static_cast<qsizetype>(SendScintilla(SCI_GETLENGTH)));
+    const long document =
+        SendScintilla(SCI_CREATEDOCUMENT, 0UL, static_cast<long>(SC_DOCUMENTOPTION_STYLES_NONE) | large);
+    showDocument(document, &m_earlierDocument);
+    SendScintilla(SCI_RELEASEDOCUMENT, 0UL, document); // the view holds it now
+    applyDocumentSettings();
+    SendScintilla(SCI_SETUNDOCOLLECTION, 0L);
+    if (expectedBytes > 0)
+        SendScintilla(SCI_ALLOCATE, static_cast<unsigned long>(expectedBytes));
+    setReadOnly(true);
+    m_loading = true;
+}
+
+void TextArea::appendLoaded(QByteArrayView utf8)
+{
+    Q_ASSERT(m_loading);
+    if (utf8.isEmpty())
+        return;
+    const QuietWrite quiet(*this);
+    setReadOnly(false);
+    SendScintilla(SCI_APPENDTEXT, static_cast<unsigned long>(utf8.size()), utf8.data());
+    setReadOnly(true);
+}
+
+void TextArea::cancelLoad()
+{
+    if (!m_loading)
+        return;
+    m_loading = false;
+    setReadOnly(false);
+    const long before = m_earlierDocument;
+    std::tie(m_earlierDocument, m_earlierBytes) = std::exchange(m_earlierBeforeLoad, {0, 0});
+    showDocument(before, nullptr);
+    SendScintilla(SCI_RELEASEDOCUMENT, 0UL, before); // the view holds it again
+}
+
+void TextArea::finishLoad()
+{
+    Q_ASSERT(m_loading);
+    m_loading = false;
+    setReadOnly(false);
+    SendScintilla(SCI_SETUNDOCOLLECTION, 1L);
+    SendScintilla(SCI_EMPTYUNDOBUFFER);
+    m_undoBytes = SendScintilla(SCI_GETLENGTH);
+    releaseDocument(m_earlierBeforeLoad.first);
+    // A step back to the text before keeps that text and its history: only within the budget.
+    if (m_earlierBytes > UndoBudgetBytes)
+        releaseDocument(m_earlierDocument);
+    showStart();
+    emit written();
+}
+
+QByteArrayView TextArea::utf8() const
+{
+    const long length = SendScintilla(SCI_GETLENGTH);
+    if (length <= 0)
+        return {};
+    return {reinterpret_cast<const char*>(SendScintilla(SCI_GETCHARACTERPOINTER)), length};
+}
+
+void TextArea::undo()
+{
+    if (!m_loading && SendScintilla(SCI_CANUNDO) == 0 && m_earlierDocument != 0) {
+        const long earlier = std::exchange(m_earlierDocument, 0);
+        showDocument(earlier, &m_laterDocument);
+        SendScintilla(SCI_RELEASEDOCUMENT, 0UL, earlier);
+        emit written();
+        return;
+    }
+    QsciScintilla::undo();
+}
+
+void TextArea::redo()
+{
+    if (!m_loading && SendScintilla(SCI_CANREDO) == 0 && m_laterDocument != 0) {
+        const long later = std::exchange(m_laterDocument, 0);
+        showDocument(later, &m_earlierDocument);
+        SendScintilla(SCI_RELEASEDOCUMENT, 0UL, later);
+        emit written();
+        return;
+    }
+    QsciScintilla::redo();
+}
+
+void TextArea::keyPressEvent(QKeyEvent* event)
+{
+    if (event->matches(QKeySequence::Undo)) {
+        undo();
+        event->accept();
+        return;
+    }
+    if (event->matches(QKeySequence::Redo) ||
+        event->keyCombination() == QKeyCombination(Qt::ControlModifier | Qt::ShiftModifier, Qt::Key_Z)) {
+        redo();
+        event->accept();
+        return;
+    }
+    QsciScintilla::keyPressEvent(event);
 }
 
 void TextArea::dropUndo()

@@ -3,6 +3,8 @@
 #include <QString>
 #include <Qsci/qsciscintilla.h>
 
+#include <utility>
+
 namespace lumbrel {
 
 // The multi-line text areas (quan, linshi, dat, list). Whole-text get and set are exact,
@@ -14,6 +16,7 @@ class TextArea final : public QsciScintilla
 
 public:
     explicit TextArea(QWidget* parent = nullptr);
+    ~TextArea() override;
 
     // The whole text, exactly as written (an unpaired surrogate comes back as U+FFFD).
     QString content() const;
@@ -35,6 +38,29 @@ public:
     // take memory.
     void dropUndo();
 
+    // Loading a file in pieces, so that the window keeps answering: the area shows a new,
+    // read-only document that grows piece by piece. `expectedBytes` reserves its room up front
+    // (a growing buffer would copy the whole text again and again).
+    void beginLoad(qint64 expectedBytes);
+    // `utf8`: valid UTF-8 whose only line breaks are CR LF.
+    void appendLoaded(QByteArrayView utf8);
+    // Brings back the text the area held before the load, with its undo history.
+    void cancelLoad();
+    // Keeps the loaded text with an undo history of its own; its one step back is the text
+    // before, when that is within the undo budget.
+    void finishLoad();
+    bool isLoading() const
+    {
+        return m_loading;
+    }
+
+    // The whole text as the area stores it (UTF-8, CR LF), without a copy. It stays valid until
+    // the area is next changed: keep the area read-only while another thread reads it.
+    QByteArrayView utf8() const;
+
+    void undo() override;
+    void redo() override;
+
     // A caret on a line longer than this many bytes does not blink.
     static constexpr long SteadyCaretLineBytes = 100'000;
 
@@ -44,6 +70,9 @@ signals:
 
 protected:
     QByteArray fromMimeData(const QMimeData* source, bool& rectangular) const override;
+    // Undo and redo keys go through undo() and redo(), which also step between a loaded file
+    // and the text before it.
+    void keyPressEvent(QKeyEvent* event) override;
 
 private:
     void showStart();
@@ -51,12 +80,29 @@ private:
     // Lets the older undo steps go when keeping them beside a step of `step` bytes would
     // pass the budget.
     void keepUndoWithinBudget(qsizetype step);
+    // The settings that belong to a document rather than to the view.
+    void applyDocumentSettings();
+    // Shows `document` instead of the current one, which goes into `keep` (released when
+    // `keep` is null).
+    void showDocument(long document, long* keep);
+    // A write of the area's own: the text after a step back can no longer be stepped to.
+    void forgetLaterDocument();
+    void releaseDocument(long& document);
 
     // Undo keeps every replaced text; on huge lists that would grow without end, so past this
     // many bytes the older steps are let go (the last command stays undoable).
     static constexpr qsizetype UndoBudgetBytes = qsizetype{64} << 20;
     qsizetype m_undoBytes = 0;
     long m_caretPeriod = 0; // the blink period of a normal line, in milliseconds
+    bool m_loading = false;
+    // Documents undo and redo can step to beyond the current document's own history: the text
+    // before a loaded file, and the loaded file after a step back. 0 when there is none.
+    long m_earlierDocument = 0;
+    long m_laterDocument = 0;
+    // The text and undo history the earlier document holds, as the budget counts them.
+    qsizetype m_earlierBytes = 0;
+    // While a load runs: the earlier document of the text the load replaces, and its bytes.
+    std::pair<long, qsizetype> m_earlierBeforeLoad{0, 0};
 };
 
 } // namespace lumbrel

@@ -18,6 +18,7 @@ private slots:
     void startsAsDesignedAndStaysSo();
     void extraRoomGoesToTheAreas();
     void areasKeepEveryUnitAndGiveCrLf();
+    void loadedTextStepsBackToTheTextBefore();
 
     void storeAndRetrieveKeepEveryByteCounterAndCaption();
 
@@ -137,6 +138,53 @@ void TestForm1::areasKeepEveryUnitAndGiveCrLf()
     QTRY_COMPARE(quan->SendScintilla(QsciScintillaBase::SCI_GETCARETPERIOD), 0L);
     quan->SendScintilla(QsciScintillaBase::SCI_GOTOLINE, 1);
     QTRY_COMPARE(quan->SendScintilla(QsciScintillaBase::SCI_GETCARETPERIOD), blink);
+}
+
+void TestForm1::loadedTextStepsBackToTheTextBefore()
+{
+    Form1 form;
+    wire(form, true);
+    TextArea* quan = area(form, "quan");
+    quan->setFocus();
+    QTest::keyClicks(quan, u"old"_s);
+    const auto key = [quan](Qt::Key k, Qt::KeyboardModifiers m = Qt::ControlModifier) { QTest::keyClick(quan, k, m); };
+
+    quan->beginLoad(16);
+    quan->appendLoaded("a\r\n\xe4\xb8\xad");
+    // Nothing is typed into a text still loading.
+    QTest::keyClicks(quan, u"x"_s);
+    quan->appendLoaded("\r\nb");
+    quan->finishLoad();
+    QCOMPARE(quan->content(), u"a\r\n中\r\nb"_s);
+    QCOMPARE(quan->utf8(), QByteArrayView("a\r\n\xe4\xb8\xad\r\nb"));
+    // One step back is the text before, with its own history behind it; and forward again.
+    key(Qt::Key_Z);
+    QCOMPARE(quan->content(), u"old"_s);
+    key(Qt::Key_Z);
+    QCOMPARE(quan->content(), QString());
+    key(Qt::Key_Y);
+    QCOMPARE(quan->content(), u"old"_s);
+    key(Qt::Key_Z, Qt::ControlModifier | Qt::ShiftModifier);
+    QCOMPARE(quan->content(), u"a\r\n中\r\nb"_s);
+
+    // A cancelled load leaves the text and its history as they were.
+    quan->beginLoad(0);
+    quan->appendLoaded("partial");
+    quan->cancelLoad();
+    QCOMPARE(quan->content(), u"a\r\n中\r\nb"_s);
+    key(Qt::Key_Z);
+    QCOMPARE(quan->content(), u"old"_s);
+    key(Qt::Key_Y);
+
+    // A command's write while a load runs ends the load first: the write lands on the text before.
+    quan->beginLoad(0);
+    quan->appendLoaded("partial");
+    quan->prependContent(u"new\r\n"_s);
+    QVERIFY(!quan->isLoading());
+    QVERIFY(!quan->isReadOnly());
+    QCOMPARE(quan->content(), u"new\r\na\r\n中\r\nb"_s);
+    key(Qt::Key_Z);
+    QCOMPARE(quan->content(), u"a\r\n中\r\nb"_s);
 }
 
 void TestForm1::storeAndRetrieveKeepEveryByteCounterAndCaption()
