@@ -1,5 +1,6 @@
 #include "commands/transfercommands.h"
 
+#include "lineops/linemodel.h"
 #include "shell/form1.h"
 
 #include <QClipboard>
@@ -13,12 +14,23 @@ namespace lumbrel {
 
 namespace {
 
+// The clipboard speaks the platform's line breaks, so that a list copied out works with the
+// line tools there (no stray CR at the end of every line); pasting takes any.
+QString withPlatformBreaks(QString text)
+{
+#if defined(Q_OS_WIN)
+    return text;
+#else
+    return ReplaceAll(text, CrLf, u"\n");
+#endif
+}
+
 // Text is moved, not copied: the source area is emptied once the clipboard holds it.
 void moveToClipboard(Form1& form, TextArea* source)
 {
     QClipboard* clipboard = QGuiApplication::clipboard();
     clipboard->clear();
-    clipboard->setText(source->content());
+    clipboard->setText(withPlatformBreaks(source->content()));
     source->setContent({});
     form.setStatus(QStringLiteral("复制成功"));
 }
