@@ -113,7 +113,7 @@ Form1::Form1(QWidget* parent)
     m_tabStrip->setObjectName(QStringLiteral("TabStrip1"));
     m_tabStrip->setDrawBase(true);
     m_tabStrip->setExpanding(false);
-    for (const char16_t* caption : {u"文本基本处理", u"文本替换操作", u"关键词操作", u"模拟蜘蛛访问"})
+    for (const char16_t* caption : {u"文本基本处理", u"文本替换操作", u"关键词操作", u"模拟蜘蛛访问", u"更多处理"})
         m_tabStrip->addTab(QString::fromUtf16(caption));
     m_tabStrip->setGeometry(strip.left(), strip.top(), strip.width(), rowHeight);
     // The tab strip's client area: the box below its tab row.
@@ -135,10 +135,13 @@ Form1::Form1(QWidget* parent)
         frame->setObjectName(QStringLiteral("Frame1_%1").arg(n));
         m_pages[static_cast<std::size_t>(n - 1)] = frame;
     }
+    // The fifth tab shows the page of commands beyond the designed four; the fifth frame is no page.
+    m_morePage = new MorePage(this);
     const int stripPx = px(LeftStripTwips);
-    for (int n = 1; n <= m_tabStrip->count(); ++n) {
-        page(n)->setGeometry(client->x() + stripPx, client->y(), client->width() - stripPx, client->height());
-        page(n)->setVisible(n == 1);
+    for (int index = 0; index < m_tabStrip->count(); ++index) {
+        QFrame* p = tabPage(index);
+        p->setGeometry(client->x() + stripPx, client->y(), client->width() - stripPx, client->height());
+        p->setVisible(index == 0);
     }
     page(5)->setGeometry(rectOf({14760, 2760, 6735, 735}));
 
@@ -165,6 +168,7 @@ Form1::Form1(QWidget* parent)
         w->lower();
     for (int n = 1; n <= 5; ++n)
         page(n)->raise();
+    m_morePage->raise();
     for (int n : {1, 2, 25})
         command(n)->raise();
 
@@ -283,7 +287,7 @@ void Form1::fitCaptions()
             e->setFont(fitted(QStringLiteral("国"), {size.width(), size.height() - 4}));
         }
     }
-    // All four tabs stand left of Command15, their captions inside the row.
+    // All tabs stand left of Command15, their captions inside the row.
     const int roomRight = command(15)->x() - m_tabStrip->x() - 2;
     const int last = m_tabStrip->count() - 1;
     QFont tabs = font();
@@ -420,11 +424,16 @@ QFrame* Form1::page(int n) const
     return m_pages.at(static_cast<std::size_t>(n - 1));
 }
 
+QFrame* Form1::tabPage(int index) const
+{
+    return index < 4 ? page(index + 1) : m_morePage;
+}
+
 void Form1::selectTab(int index)
 {
-    // Exactly the selected tab's page is shown; the fifth frame is no page.
-    for (int n = 1; n <= m_tabStrip->count(); ++n)
-        page(n)->setVisible(n == index + 1);
+    // Exactly the selected tab's page is shown.
+    for (int i = 0; i < m_tabStrip->count(); ++i)
+        tabPage(i)->setVisible(i == index);
 }
 
 void Form1::setStatus(const QString& message)

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "shell/morepage.h"
 #include "shell/progressbarmeter.h"
 #include "shell/textarea.h"
 
@@ -36,7 +37,7 @@ protected:
     void mouseDoubleClickEvent(QMouseEvent* event) override;
 };
 
-// The one window: four tab pages of commands, the text areas, the status line in the title.
+// The one window: five tab pages of commands, the text areas, the status line in the title.
 // Every control carries its designer name as objectName. It builds the controls only: the
 // commands and the batch job are connected to it by ConnectCommands (app/connect.h).
 class Form1 final : public QWidget
@@ -70,6 +71,12 @@ public:
     QLabel* label(int n) const;
     // Frame1_1 .. Frame1_5.
     QFrame* page(int n) const;
+    // The page the tab `index` (from 0) shows: Frame1_1 .. Frame1_4, then "更多处理".
+    QFrame* tabPage(int index) const;
+    MorePage* morePage() const
+    {
+        return m_morePage;
+    }
     QCheckBox* check1() const
     {
         return m_check1;
@@ -128,6 +135,7 @@ private:
 
     QTabBar* m_tabStrip = nullptr;
     std::array<QFrame*, 5> m_pages{};
+    MorePage* m_morePage = nullptr;
     std::array<QPushButton*, 26> m_commands{};
     std::array<LineBox*, 7> m_texts{};
     std::array<QLabel*, 3> m_labels{};

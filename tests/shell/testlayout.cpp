@@ -83,13 +83,18 @@ void TestLayout::controlsStayApart()
         window.append({QString::fromLatin1(name), inForm(form, name)});
     checkApart(form.rect(), window);
 
-    for (int selected : {2, 0, 3, 1}) {
+    QCOMPARE(tabs->count(), 5);
+    for (int selected : {2, 0, 4, 3, 1}) {
         QTest::mouseClick(tabs, Qt::LeftButton, {}, tabs->tabRect(selected).center());
         // A tab shows exactly its page, and the left strip beside it, apart and inside the strip's box.
-        for (int n = 1; n <= 4; ++n)
-            QCOMPARE(child<QFrame>(form, u"Frame1_%1"_s.arg(n))->isVisible(), n == selected + 1);
+        const auto pageOf = [&form](int index) {
+            return child<QFrame>(form, index < 4 ? u"Frame1_%1"_s.arg(index + 1) : u"MorePage"_s);
+        };
+        for (int index = 0; index < 5; ++index)
+            QCOMPARE(pageOf(index)->isVisible(), index == selected);
+        QVERIFY(!child<QFrame>(form, "Frame1_5")->isVisible() || child<QFrame>(form, "Frame1_5")->x() >= form.width());
         QVERIFY(button(form, 15)->isVisible());
-        auto* page = child<QFrame>(form, u"Frame1_%1"_s.arg(selected + 1));
+        QFrame* page = pageOf(selected);
         QList<std::pair<QString, QRect>> strip{{page->objectName(), page->geometry()}};
         for (const char* name : {"Command1", "Command2", "Command25"}) {
             QVERIFY(child<QWidget>(form, name)->isVisible());
