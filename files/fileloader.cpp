@@ -112,7 +112,7 @@ public:
         ::fstat(fd, &opened);
         m_fd = fd;
         m_size = probe.size;
-        m_buffer.resize(std::max<qsizetype>(m_options.pieceBytes, 4096));
+        m_buffer.resize(std::max<qsizetype>(m_options.pieceBytes, 16));
 
         std::optional<TextEncoding> encoding = m_options.encoding;
         if (!encoding) {

@@ -116,9 +116,8 @@ qint64 AvailableMemoryBytes()
     QFile meminfo(QStringLiteral("/proc/meminfo"));
     if (!meminfo.open(QIODevice::ReadOnly))
         return -1;
-    // A proc file has no size: read it line by line.
-    while (!meminfo.atEnd()) {
-        const QByteArray line = meminfo.readLine();
+    // A proc file tells no size: read it to its end.
+    for (const QByteArray& line : meminfo.readAll().split('\n')) {
         if (line.startsWith("MemAvailable:")) {
             bool ok = false;
             const qint64 kib = line.mid(13).trimmed().split(' ').front().toLongLong(&ok);
