@@ -1,6 +1,7 @@
 #include "files/filedecoder.h"
 
 #include "files/legacycharsets.h"
+#include "files/utf8scan.h"
 
 #include <algorithm>
 #include <cstring>
@@ -33,68 +34,7 @@ inline void putCodePoint(char32_t cp, char*& o)
     }
 }
 
-// The number of leading bytes that are neither CR, LF nor above 0x7F.
-inline qsizetype plainAsciiRun(const unsigned char* p, qsizetype n)
-{
-    qsizetype i = 0;
-#if defined(__SSE2__)
-    const __m128i cr = _mm_set1_epi8('\r');
-    const __m128i lf = _mm_set1_epi8('\n');
-    for (; i + 16 <= n; i += 16) {
-        const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i));
-        const __m128i special = _mm_or_si128(_mm_cmpeq_epi8(v, cr), _mm_cmpeq_epi8(v, lf));
-        const int mask = _mm_movemask_epi8(_mm_or_si128(v, special));
-        if (mask != 0)
-            return i + __builtin_ctz(static_cast<unsigned>(mask));
-    }
-#endif
-    while (i < n && p[i] < 0x80 && p[i] != '\r' && p[i] != '\n')
-        ++i;
-    return i;
-}
-
 } // namespace
-
-namespace detail {
-
-// A UTF-8 sequence at p (p[0] >= 0x80): its length when whole and valid; 0 when the n bytes
-// there are a valid beginning cut off; else minus the length of its maximal invalid subpart.
-int Utf8Sequence(const unsigned char* p, qsizetype n)
-{
-    const unsigned b = p[0];
-    int length = 0;
-    unsigned low = 0x80;
-    unsigned high = 0xBF;
-    if (b >= 0xC2 && b <= 0xDF) {
-        length = 2;
-    } else if (b >= 0xE0 && b <= 0xEF) {
-        length = 3;
-        if (b == 0xE0)
-            low = 0xA0;
-        else if (b == 0xED)
-            high = 0x9F;
-    } else if (b >= 0xF0 && b <= 0xF4) {
-        length = 4;
-        if (b == 0xF0)
-            low = 0x90;
-        else if (b == 0xF4)
-            high = 0x8F;
-    } else {
-        return -1;
-    }
-    for (int k = 1; k < length; ++k) {
-        if (k >= n)
-            return 0;
-        const unsigned c = p[k];
-        if (c < low || c > high)
-            return -k;
-        low = 0x80;
-        high = 0xBF;
-    }
-    return length;
-}
-
-} // namespace detail
 
 LineEnding DominantEnding(const DecodeCounts& counts)
 {
@@ -140,28 +80,89 @@ void FileDecoder::invalid(qsizetype bytes, char*& o)
     putCodePoint(0xFFFD, o);
 }
 
+void FileDecoder::copyValidUtf8(const unsigned char* p, qsizetype n, char*& o)
+{
+    if (n == 0)
+        return;
+    if (m_afterCr && p[0] != '\n') {
+        ++m_counts.cr;
+        m_afterCr = false;
+    }
+    // Runs between lone breaks are copied whole, CR LF pairs inside them as they are.
+    qsizetype run = 0;
+    qsizetype skip = 0; // the LF of a pair that starts in the block before
+    const auto flush = [&](qsizetype end) {
+        std::memcpy(o, p + run, static_cast<std::size_t>(end - run));
+        o += end - run;
+    };
+    const auto lone = [&](qsizetype at) {
+        flush(at);
+        run = at + 1;
+        if (p[at] == '\n' && m_afterCr) {
+            ++m_counts.crlf;
+            m_afterCr = false;
+            return;
+        }
+        if (p[at] == '\r' && at + 1 == n) {
+            // Whether an LF follows shows in the next bytes.
+            lineBreak('\r', o);
+            return;
+        }
+        ++(p[at] == '\n' ? m_counts.lf : m_counts.cr);
+        *o++ = '\r';
+        *o++ = '\n';
+    };
+    const auto at = [&](qsizetype k) {
+        if (k < skip)
+            return;
+        if (p[k] == '\r' && k + 1 < n && p[k + 1] == '\n') {
+            ++m_counts.crlf;
+            skip = k + 2;
+            return;
+        }
+        lone(k);
+    };
+    qsizetype i = 0;
+#if defined(__SSE2__)
+    const __m128i cr = _mm_set1_epi8('\r');
+    const __m128i lf = _mm_set1_epi8('\n');
+    for (; i + 16 <= n; i += 16) {
+        const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i));
+        unsigned mask =
+            static_cast<unsigned>(_mm_movemask_epi8(_mm_or_si128(_mm_cmpeq_epi8(v, cr), _mm_cmpeq_epi8(v, lf))));
+        while (mask != 0) {
+            at(i + __builtin_ctz(mask));
+            mask &= mask - 1;
+        }
+    }
+#endif
+    for (; i < n; ++i) {
+        if (p[i] == '\r' || p[i] == '\n')
+            at(i);
+    }
+    flush(n);
+    m_lineOpen = p[n - 1] != '\n' && p[n - 1] != '\r';
+}
+
 qsizetype FileDecoder::decodeUtf8(const unsigned char* p, qsizetype n, bool final, char*& o)
 {
-    qsizetype i = 0;
+    // Valid text, nearly every file, is checked a block at a time and copied in runs.
+    qsizetype i = detail::WholeSequencesEnd(p, n);
+    if (detail::IsValidUtf8(p, i))
+        copyValidUtf8(p, i, o);
+    else
+        i = 0;
     while (i < n) {
         // A run of plain ASCII and whole valid sequences is copied as it is.
         const qsizetype start = i;
-        int sequence = 0;
-        while (i < n) {
-            i += plainAsciiRun(p + i, n - i);
-            if (i == n || p[i] < 0x80)
-                break;
-            sequence = detail::Utf8Sequence(p + i, n - i);
-            if (sequence <= 0)
-                break;
-            i += sequence;
-        }
+        i += detail::ValidUtf8Run<true>(p + i, n - i, &m_counts.crlf);
         if (i > start) {
             if (m_afterCr) {
                 ++m_counts.cr;
                 m_afterCr = false;
             }
-            m_lineOpen = true;
+            // The run takes whole CR LF pairs as they are: they are the areas' breaks.
+            m_lineOpen = p[i - 1] != '\n';
             std::memcpy(o, p + start, static_cast<std::size_t>(i - start));
             o += i - start;
         }
@@ -172,7 +173,7 @@ qsizetype FileDecoder::decodeUtf8(const unsigned char* p, qsizetype n, bool fina
             ++i;
             continue;
         }
-        sequence = detail::Utf8Sequence(p + i, n - i);
+        const int sequence = detail::Utf8Sequence(p + i, n - i);
         if (sequence == 0 && !final)
             return i;
         if (m_afterCr) {

@@ -60,6 +60,7 @@ public:
 private:
     qsizetype decodeSome(const unsigned char* p, qsizetype n, bool final, char* out, char*& end);
     qsizetype decodeUtf8(const unsigned char* p, qsizetype n, bool final, char*& o);
+    void copyValidUtf8(const unsigned char* p, qsizetype n, char*& o);
     qsizetype decodeUtf16(const unsigned char* p, qsizetype n, bool final, char*& o);
     qsizetype decodeLegacy(const unsigned char* p, qsizetype n, bool final, char*& o);
     void lineBreak(unsigned char byte, char*& o);

@@ -1,14 +1,11 @@
 #include "files/fileencoder.h"
 
 #include "files/legacycharsets.h"
+#include "files/utf8scan.h"
 
 #include <cstring>
 
 namespace lumbrel {
-
-namespace detail {
-int Utf8Sequence(const unsigned char* p, qsizetype n);
-} // namespace detail
 
 namespace {
 

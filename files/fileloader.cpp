@@ -7,6 +7,7 @@
 #include <QFileInfo>
 #include <QThread>
 
+#include <atomic>
 #include <cerrno>
 #include <condition_variable>
 #include <deque>
@@ -14,6 +15,7 @@
 #include <mutex>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <vector>
 
 namespace lumbrel {
 
@@ -144,7 +146,7 @@ public:
             if (got == 0)
                 return m_events.failed(files::Shrank(m_name));
             offset += got;
-            QByteArray piece;
+            QByteArray& piece = freeBuffer();
             decoder.decode(QByteArrayView(m_buffer.constData(), got), piece);
             if (offset == m_size) {
                 if (grew())
@@ -152,7 +154,7 @@ public:
                 decoder.finish(piece);
             }
             result.textBytes += piece.size();
-            if (!piece.isEmpty() && !deliver(std::move(piece)))
+            if (!piece.isEmpty() && !deliver(piece))
                 return;
             m_events.progress(m_done + offset, m_total);
         }
@@ -232,10 +234,33 @@ private:
         return readAt(m_fd, &extra, 1, m_size) > 0;
     }
 
-    // Queues a piece, first waiting for room; false when the load was cancelled.
-    bool deliver(QByteArray piece)
+    // An empty buffer for the next piece: one the window has let go of when there is one, so
+    // its memory, already mapped, is written again instead of fresh pages each time.
+    QByteArray& freeBuffer()
     {
-        piece.squeeze();
+        for (QByteArray& buffer : m_pool) {
+            if (buffer.isDetached()) {
+                // The window's last read of it comes before its release of it.
+                std::atomic_thread_fence(std::memory_order_acquire);
+                buffer.resize(0);
+                return buffer;
+            }
+        }
+        QByteArray fresh;
+        fresh.reserve(FileDecoder::MaxGrowth * (m_buffer.size() + FileDecoder::HeldBytes) + 64);
+        // A window that keeps its pieces makes every buffer a new one.
+        if (static_cast<int>(m_pool.size()) < m_shared.maxPieces + 2) {
+            m_pool.push_back(std::move(fresh));
+            return m_pool.back();
+        }
+        m_spare = std::move(fresh);
+        return m_spare;
+    }
+
+    // Queues a piece (sharing its buffer), first waiting for room; false when the load was
+    // cancelled.
+    bool deliver(const QByteArray& piece)
+    {
         {
             std::unique_lock lock(m_shared.mutex);
             m_shared.changed.wait(lock, [&] {
@@ -243,7 +268,7 @@ private:
             });
             if (m_shared.cancelled)
                 return false;
-            m_shared.pieces.push_back(std::move(piece));
+            m_shared.pieces.push_back(piece);
         }
         m_events.pieceReady();
         return true;
@@ -255,6 +280,8 @@ private:
     FileLoader::Shared& m_shared;
     const LoadEvents& m_events;
     QByteArray m_buffer;
+    std::vector<QByteArray> m_pool; // the pieces' buffers, shared with the window while it holds them
+    QByteArray m_spare;
     int m_fd = -1;
     qint64 m_size = 0;
     qint64 m_done = 0;

@@ -1,16 +1,13 @@
 #include "files/textformat.h"
 
 #include "files/filedecoder.h"
+#include "files/utf8scan.h"
 
 #include <cstring>
 #include <memory>
 #include <uchardet/uchardet.h>
 
 namespace lumbrel {
-
-namespace detail {
-int Utf8Sequence(const unsigned char* p, qsizetype n);
-} // namespace detail
 
 QString EncodingName(TextEncoding encoding)
 {
@@ -102,21 +99,14 @@ bool Utf8Validator::feed(QByteArrayView bytes)
         if (m_heldCount > 0)
             return true;
     }
+    // Whole blocks first; the slow walk below only finds where a bad block goes wrong.
+    const qsizetype whole = i + detail::WholeSequencesEnd(p + i, n - i);
+    if (detail::IsValidUtf8(p + i, whole - i))
+        i = whole;
     while (i < n) {
-        // Eight ASCII bytes at a time; most lists are mostly ASCII.
-        while (i + 8 <= n) {
-            quint64 word = 0;
-            std::memcpy(&word, p + i, 8);
-            if (word & 0x8080808080808080ULL)
-                break;
-            i += 8;
-        }
+        i += detail::ValidUtf8Run<false>(p + i, n - i);
         if (i == n)
             break;
-        if (p[i] < 0x80) {
-            ++i;
-            continue;
-        }
         const int s = detail::Utf8Sequence(p + i, n - i);
         if (s < 0) {
             m_firstInvalid = m_offset + i;

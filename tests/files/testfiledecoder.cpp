@@ -175,6 +175,7 @@ private slots:
     void decoding_data();
     void decoding();
     void utf8MatchesTheLiteralReading();
+    void validationMatchesTheLiteralReading();
     void legacyTextMatchesThePlatformDecoder_data();
     void legacyTextMatchesThePlatformDecoder();
     void cuttingTheInputChangesNothing();
@@ -333,6 +334,38 @@ void TestFileDecoder::utf8MatchesTheLiteralReading()
         const DecodedText got = DecodeAll(bytes, TextEncoding::Utf8);
         if (got.text != expected.text || !sameCounts(got.counts, expected.counts))
             QFAIL(qPrintable(QStringLiteral("differs on ") + QString::fromLatin1(bytes.toHex(' '))));
+    }
+}
+
+void TestFileDecoder::validationMatchesTheLiteralReading()
+{
+    // Valid text of every sequence length, then one byte changed: the block check must find
+    // what the literal reading finds, wherever in a block it falls.
+    QRandomGenerator rng(5);
+    const char32_t ranges[][2] = {{0x20, 0x7E}, {0x80, 0x7FF}, {0x800, 0xFFFF}, {0x10000, 0x10FFFF}};
+    for (int round = 0; round < 4000; ++round) {
+        QString text;
+        for (int k = rng.bounded(70); k > 0; --k) {
+            const auto& range = ranges[rng.bounded(4)];
+            char32_t cp = range[0] + rng.bounded(range[1] - range[0] + 1);
+            if (cp >= 0xD800 && cp <= 0xDFFF)
+                cp = 0x4E2D;
+            text += QString::fromUcs4(&cp, 1);
+        }
+        QByteArray bytes = text.toUtf8();
+        if (round % 4 != 0 && !bytes.isEmpty()) {
+            const int at = rng.bounded(static_cast<int>(bytes.size()));
+            static const char swaps[] = {'\x80', '\xBF', '\xC0', '\xC2', '\xE0', '\xED', '\xF0', '\xF4', '\xF5', 'a'};
+            bytes[at] = swaps[rng.bounded(static_cast<int>(sizeof swaps))];
+        }
+        if (round % 5 == 0)
+            bytes.chop(1);
+        const bool valid = referenceUtf8(bytes).counts.undecodable == 0;
+        Utf8Validator validator;
+        validator.feed(bytes);
+        if (validator.finish() != valid)
+            QFAIL(qPrintable(QStringLiteral("validity differs on ") + QString::fromLatin1(bytes.toHex(' '))));
+        QCOMPARE(DecodeAll(bytes, TextEncoding::Utf8).counts.undecodable == 0, valid);
     }
 }
 
