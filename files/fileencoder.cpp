@@ -4,6 +4,9 @@
 #include "files/utf8scan.h"
 
 #include <cstring>
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 namespace lumbrel {
 
@@ -17,15 +20,6 @@ char32_t codePointAt(const unsigned char* p, int length)
     for (int k = 1; k < length; ++k)
         cp = cp << 6 | (p[k] & 0x3F);
     return cp;
-}
-
-// The leading bytes that are neither CR nor LF.
-qsizetype runWithoutBreaks(const unsigned char* p, qsizetype n)
-{
-    const void* cr = std::memchr(p, '\r', static_cast<std::size_t>(n));
-    const qsizetype limit = cr ? static_cast<const unsigned char*>(cr) - p : n;
-    const void* lf = std::memchr(p, '\n', static_cast<std::size_t>(limit));
-    return lf ? static_cast<const unsigned char*>(lf) - p : limit;
 }
 
 } // namespace
@@ -108,9 +102,64 @@ bool FileEncoder::putCharacter(char32_t cp, char*& o)
     }
 }
 
+void FileEncoder::copyUtf8(const unsigned char* p, qsizetype n, char*& o)
+{
+    // Between the breaks the area's bytes are the file's bytes, copied in runs as long as
+    // the ending allows: with CR LF every pair stays inside the run. A sequence cut by the
+    // end of the piece needs no care: its two parts are copied one after the other.
+    qsizetype run = 0;
+    qsizetype skip = 0; // up to here the breaks are handled
+    if (m_afterCr && n > 0 && p[0] == '\n') {
+        run = skip = 1;
+    }
+    m_afterCr = false;
+    const auto flush = [&](qsizetype end) {
+        std::memcpy(o, p + run, static_cast<std::size_t>(end - run));
+        o += end - run;
+    };
+    const auto at = [&](qsizetype k) {
+        if (k < skip)
+            return;
+        const bool pair = p[k] == '\r' && k + 1 < n && p[k + 1] == '\n';
+        skip = pair ? k + 2 : k + 1;
+        if (pair && m_format.ending == LineEnding::CrLf) {
+            ++m_line;
+            return;
+        }
+        flush(k);
+        run = skip;
+        putEnding(o);
+        // A CR at the end: an LF at the start of the next piece is its pair.
+        m_afterCr = p[k] == '\r' && k + 1 == n;
+    };
+    qsizetype i = 0;
+#if defined(__SSE2__)
+    const __m128i cr = _mm_set1_epi8('\r');
+    const __m128i lf = _mm_set1_epi8('\n');
+    for (; i + 16 <= n; i += 16) {
+        const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i));
+        unsigned mask =
+            static_cast<unsigned>(_mm_movemask_epi8(_mm_or_si128(_mm_cmpeq_epi8(v, cr), _mm_cmpeq_epi8(v, lf))));
+        while (mask != 0) {
+            at(i + __builtin_ctz(mask));
+            mask &= mask - 1;
+        }
+    }
+#endif
+    for (; i < n; ++i) {
+        if (p[i] == '\r' || p[i] == '\n')
+            at(i);
+    }
+    flush(n);
+}
+
 bool FileEncoder::encodeSome(const unsigned char* p, qsizetype n, bool final, char*& o, qsizetype& used)
 {
-    const bool utf8 = m_format.encoding == TextEncoding::Utf8;
+    if (m_format.encoding == TextEncoding::Utf8) {
+        copyUtf8(p, n, o);
+        used = n;
+        return true;
+    }
     const auto* plain = m_table ? static_cast<const LegacyCharset*>(m_table)->plain.data() : nullptr;
     qsizetype i = 0;
     while (i < n) {
@@ -126,27 +175,6 @@ bool FileEncoder::encodeSome(const unsigned char* p, qsizetype n, bool final, ch
             continue;
         }
         m_afterCr = false;
-        if (utf8) {
-            // Between the breaks the area's bytes are the file's bytes.
-            const qsizetype runEnd = i + runWithoutBreaks(p + i, n - i);
-            qsizetype end = runEnd;
-            // A sequence cut at the end of the piece waits for the rest.
-            if (runEnd == n && !final) {
-                qsizetype start = end;
-                while (start > i && start > end - 3 && (p[start - 1] & 0xC0) == 0x80)
-                    --start;
-                if (start > i && p[start - 1] >= 0xC0)
-                    --start;
-                if (start < end && detail::Utf8Sequence(p + start, end - start) == 0)
-                    end = start;
-            }
-            std::memcpy(o, p + i, static_cast<std::size_t>(end - i));
-            o += end - i;
-            i = end;
-            if (end < runEnd)
-                break;
-            continue;
-        }
         if (plain && plain[b]) {
             *o++ = static_cast<char>(b);
             ++i;

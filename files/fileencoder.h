@@ -42,6 +42,7 @@ public:
 
 private:
     bool encodeSome(const unsigned char* p, qsizetype n, bool final, char*& o, qsizetype& used);
+    void copyUtf8(const unsigned char* p, qsizetype n, char*& o);
     void putEnding(char*& o);
     bool putCharacter(char32_t cp, char*& o);
 
