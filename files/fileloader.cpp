@@ -169,6 +169,9 @@ public:
         };
         if (::fstat(fd, &now) != 0 || now.st_size != m_size)
             return m_events.failed(now.st_size < m_size ? files::Shrank(m_name) : files::Grew(m_name));
+        // Written to in place while it was read, at the same size.
+        if (now.st_mtim.tv_sec != opened.st_mtim.tv_sec || now.st_mtim.tv_nsec != opened.st_mtim.tv_nsec)
+            return m_events.failed(files::Rewritten(m_name));
         if (::stat(QFile::encodeName(m_path).constData(), &atPath) != 0 || atPath.st_ino != opened.st_ino ||
             atPath.st_dev != opened.st_dev)
             return m_events.failed(files::Replaced(m_name));

@@ -52,7 +52,7 @@ struct LoadResult
 // At most piecesInFlight pieces wait: the reader sleeps until the window takes one.
 // finished() comes once the window has taken the last piece; failed() (with a reason from
 // files/filemessages.h) may come after pieces were taken: the window then throws them away.
-// A file that shrinks, grows, vanishes or is replaced while it is read fails.
+// A file that shrinks, grows, vanishes, is replaced or written to while it is read fails.
 //
 // cancel() stops the load: after it returns, no signal of that load arrives and takePiece()
 // gives nothing. start() while loading cancels first. Deleting the loader cancels and waits

@@ -78,6 +78,11 @@ QString Replaced(const QString& name)
     return QStringLiteral("文件在读取时被删除或替换了：") + name;
 }
 
+QString Rewritten(const QString& name)
+{
+    return QStringLiteral("文件在读取时被改写了：") + name;
+}
+
 QString Undecodable(qint64 bytes)
 {
     if (bytes <= 0)

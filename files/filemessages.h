@@ -17,6 +17,7 @@ QString NulInHead(const QString& name); // 文件开头有 NUL 字符，可能�
 QString Shrank(const QString& name);    // 文件在读取时变小了：name
 QString Grew(const QString& name);      // 文件在读取时变大了：name
 QString Replaced(const QString& name);  // 文件在读取时被删除或替换了：name
+QString Rewritten(const QString& name); // 文件在读取时被改写了：name
 
 // "N 个字节无法解码，已换成 �"; empty for none.
 QString Undecodable(qint64 bytes);

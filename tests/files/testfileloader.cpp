@@ -4,6 +4,7 @@
 #include "files/fileloader.h"
 #include "tests/files/filetesthelpers.h"
 
+#include <QDateTime>
 #include <QEventLoop>
 #include <QSignalSpy>
 #include <QStringEncoder>
@@ -225,6 +226,8 @@ void TestFileLoader::fileThatChangesWhileReadFails_data()
     QTest::newRow("shrinks") << QStringLiteral("shrink") << QStringLiteral("文件在读取时变小了：list.txt");
     QTest::newRow("is deleted") << QStringLiteral("delete") << QStringLiteral("文件在读取时被删除或替换了：list.txt");
     QTest::newRow("is replaced") << QStringLiteral("replace") << QStringLiteral("文件在读取时被删除或替换了：list.txt");
+    QTest::newRow("is written to at the same size")
+        << QStringLiteral("rewrite") << QStringLiteral("文件在读取时被改写了：list.txt");
 }
 
 void TestFileLoader::fileThatChangesWhileReadFails()
@@ -250,6 +253,13 @@ void TestFileLoader::fileThatChangesWhileReadFails()
         file.write("more");
     } else if (change == QStringLiteral("shrink")) {
         QVERIFY(QFile::resize(path, 5000));
+    } else if (change == QStringLiteral("rewrite")) {
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::ReadWrite));
+        QVERIFY(file.seek(9000));
+        file.write("b");
+        // A time stamp a little later than the one the loader saw, on any file system.
+        QVERIFY(file.setFileTime(QDateTime::currentDateTime().addSecs(5), QFileDevice::FileModificationTime));
     } else if (change == QStringLiteral("delete")) {
         QVERIFY(QFile::remove(path));
     } else {
