@@ -102,7 +102,7 @@ public:
     {
         const qint64 available = m_options.availableBytes >= 0 ? m_options.availableBytes : AvailableMemoryBytes();
         int fd = -1;
-        const ProbeResult probe = detail::ProbeAndOpen(m_path, available, fd);
+        const ProbeResult probe = detail::ProbeAndOpen(m_path, available, m_options.encoding, fd);
         if (!probe.refusal.isEmpty())
             return m_events.failed(probe.refusal);
         const FileHandle file(fd);

@@ -16,12 +16,25 @@ namespace lumbrel {
 
 namespace {
 
-bool hasNul(QByteArrayView head)
+// Whether the head holds a NUL character in the encoding the file will be read in: given,
+// or named by a byte order mark, or UTF-16 when the head is not UTF-8 and reads as UTF-16
+// (the zero bytes are then half of its ASCII characters), else bytes.
+bool hasNul(QByteArrayView head, std::optional<TextEncoding> encoding)
 {
-    const std::optional<TextEncoding> bom = EncodingFromBom(head);
-    if (bom != TextEncoding::Utf16LE && bom != TextEncoding::Utf16BE)
+    if (!encoding)
+        encoding = EncodingFromBom(head);
+    if (!encoding && head.contains('\0')) {
+        Utf8Validator validator;
+        validator.feed(head);
+        if (validator.firstInvalid() >= 0) {
+            const qsizetype start = SampleStart(head, validator.firstInvalid());
+            encoding = GuessLegacyEncoding(head.sliced(start));
+        }
+    }
+    if (encoding != TextEncoding::Utf16LE && encoding != TextEncoding::Utf16BE)
         return head.contains('\0');
-    for (qsizetype i = 2; i + 1 < head.size(); i += 2) {
+    const qsizetype from = head.startsWith(BomBytes(*encoding)) ? 2 : 0;
+    for (qsizetype i = from; i + 1 < head.size(); i += 2) {
         if (head[i] == '\0' && head[i + 1] == '\0')
             return true;
     }
@@ -32,7 +45,7 @@ bool hasNul(QByteArrayView head)
 
 namespace detail {
 
-ProbeResult ProbeAndOpen(const QString& path, qint64 availableBytes, int& fd)
+ProbeResult ProbeAndOpen(const QString& path, qint64 availableBytes, std::optional<TextEncoding> encoding, int& fd)
 {
     fd = -1;
     ProbeResult result;
@@ -95,17 +108,17 @@ ProbeResult ProbeAndOpen(const QString& path, qint64 availableBytes, int& fd)
         got += r;
     }
     head.truncate(got);
-    result.nulInHead = hasNul(head);
+    result.nulInHead = hasNul(head, encoding);
     fd = opened;
     return result;
 }
 
 } // namespace detail
 
-ProbeResult ProbeFile(const QString& path, qint64 availableBytes)
+ProbeResult ProbeFile(const QString& path, qint64 availableBytes, std::optional<TextEncoding> encoding)
 {
     int fd = -1;
-    ProbeResult result = detail::ProbeAndOpen(path, availableBytes, fd);
+    ProbeResult result = detail::ProbeAndOpen(path, availableBytes, encoding, fd);
     if (fd >= 0)
         ::close(fd);
     return result;

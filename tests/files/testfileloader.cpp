@@ -102,6 +102,8 @@ void TestFileLoader::loadsInPieces_data()
     QTest::newRow("GB18030") << keywordList(3000, "GB18030") << QStringLiteral("GB18030");
     QTest::newRow("UTF-16 LE with BOM") << QByteArray("\xFF\xFE") + keywordList(3000, "UTF-16LE")
                                         << QStringLiteral("UTF-16 LE BOM");
+    QTest::newRow("UTF-16 LE without BOM: its zero bytes are no NUL characters")
+        << keywordList(3000, "UTF-16LE") << QStringLiteral("UTF-16 LE");
     QTest::newRow("an ASCII file with one GBK line at its end")
         << QByteArray(200000, 'a') + "\n" + keywordList(1, "GB18030") << QStringLiteral("GB18030");
     QTest::newRow("an empty file") << QByteArray() << QStringLiteral("UTF-8");

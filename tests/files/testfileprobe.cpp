@@ -76,6 +76,9 @@ void TestFileProbe::nulInHead_data()
         << QByteArray(64 * 1024, 'a') + QByteArray(1, '\0') << false;
     QTest::newRow("UTF-16 with a BOM holds zero bytes, not NUL characters") << QByteArray("\xFF\xFEh\0i\0", 6) << false;
     QTest::newRow("a NUL character in UTF-16") << QByteArray("\xFE\xFF\0h\0\0", 6) << true;
+    const QString chinese = QStringLiteral("手机壳 case\r\n笔记本电脑 price\r\n");
+    QTest::newRow("UTF-16 without a BOM holds zero bytes, not NUL characters")
+        << QByteArray(reinterpret_cast<const char*>(chinese.utf16()), chinese.size() * 2) << false;
     QTest::newRow("an empty file") << QByteArray() << false;
 }
 
