@@ -3,6 +3,8 @@
 #include <QByteArrayView>
 #include <QString>
 
+#include <cerrno>
+
 namespace lumbrel {
 
 // Failures a test makes happen where a real one cannot be made on demand (a full disk, a
@@ -13,7 +15,7 @@ struct WriteFaults
                                 // writing up to it (as a disk that fills up does)
     bool failSync = false;      // the fsync of the temporary file fails with `error`
     bool failRename = false;    // the rename over the target fails with `error`
-    int error = 28;             // ENOSPC
+    int error = ENOSPC;
 };
 
 // Replaces a file all at once: the bytes go to a temporary file in the target's folder, which

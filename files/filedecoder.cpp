@@ -331,6 +331,8 @@ qsizetype FileDecoder::decodeSome(const unsigned char* p, qsizetype n, bool fina
 
 void FileDecoder::decode(QByteArrayView bytes, QByteArray& out)
 {
+    if (bytes.isEmpty())
+        return;
     const auto* p = reinterpret_cast<const unsigned char*>(bytes.data());
     qsizetype n = bytes.size();
     const qsizetype old = out.size();

@@ -206,6 +206,8 @@ bool FileEncoder::encodeSome(const unsigned char* p, qsizetype n, bool final, ch
 
 bool FileEncoder::encode(QByteArrayView utf8, QByteArray& out)
 {
+    if (utf8.isEmpty())
+        return true;
     const auto* p = reinterpret_cast<const unsigned char*>(utf8.data());
     qsizetype n = utf8.size();
     const qsizetype old = out.size();

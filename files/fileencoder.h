@@ -28,7 +28,8 @@ public:
     // CR LF cut in two is finished with the next piece. Returns false at the first character
     // the encoding cannot hold (what was appended before it stays): failure() says which.
     bool encode(QByteArrayView utf8, QByteArray& out);
-    // The text ended: a cut-off sequence at the end becomes U+FFFD.
+    // The text ended: a sequence cut off at its end becomes U+FFFD (a UTF-8 target has
+    // copied its bytes as they are).
     bool finish(QByteArray& out);
 
     const Unencodable& failure() const

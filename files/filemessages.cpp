@@ -43,7 +43,7 @@ QString NoReadPermission(const QString& name)
 
 QString ReadError(const QString& name, int error)
 {
-    if (error == ENOENT)
+    if (error == ENOENT || error == ENOTDIR)
         return NotFound(name);
     if (error == EACCES || error == EPERM)
         return NoReadPermission(name);
@@ -111,6 +111,8 @@ QString WriteError(int error)
         return QStringLiteral("读写出错");
     case EFBIG:
         return QStringLiteral("文件超出文件系统的大小限制");
+    case ENAMETOOLONG:
+        return QStringLiteral("文件名太长");
     default:
         return systemReason(error);
     }

@@ -118,7 +118,8 @@ __attribute__((target("ssse3"))) bool validSsse3(const unsigned char* p, qsizety
             return false;
     }
     alignas(16) unsigned char tail[16] = {};
-    std::memcpy(tail, p + i, static_cast<std::size_t>(n - i));
+    if (n > i)
+        std::memcpy(tail, p + i, static_cast<std::size_t>(n - i));
     const __m128i last = _mm_load_si128(reinterpret_cast<const __m128i*>(tail));
     error = _mm_or_si128(error, blockErrors(last, previous));
     // Zeros after the end: a sequence cut off there is an error too.
