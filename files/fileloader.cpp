@@ -40,6 +40,7 @@ namespace {
 
 struct LoadEvents
 {
+    std::function<void(TextEncoding, qint64)> detected;
     std::function<void(qint64, qint64)> progress;
     std::function<void()> pieceReady;
     std::function<void(const LoadResult&)> finished;
@@ -133,6 +134,7 @@ public:
         } else {
             m_total = m_size;
         }
+        m_events.detected(*encoding, *encoding == TextEncoding::Utf8 ? m_size : m_size + m_size / 2);
         m_events.progress(m_done, m_total);
 
         FileDecoder decoder(*encoding);
@@ -321,6 +323,9 @@ void FileLoader::start(const QString& path, const LoadOptions& options)
             Qt::QueuedConnection);
     };
     LoadEvents events;
+    events.detected = [post, this](TextEncoding encoding, qint64 textBytes) {
+        post([=, this] { emit detected(encoding, textBytes); });
+    };
     events.progress = [post, this](qint64 done, qint64 total) { post([=, this] { emit progress(done, total); }); };
     events.pieceReady = [post, this] { post([this] { emit piecesReady(); }); };
     events.finished = [post, this](const LoadResult& result) {

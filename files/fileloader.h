@@ -75,6 +75,11 @@ public:
     struct Shared;
 
 signals:
+    // The encoding is known, before the first piece: the title can name it, and the area can
+    // make room for the text at once (growing a huge document piece by piece copies it again
+    // and again). `textBytes` is the text's expected size: the file's size for UTF-8, half as
+    // much again for the other encodings; lone LF or CR breaks add a byte each.
+    void detected(lumbrel::TextEncoding encoding, qint64 textBytes);
     // `done` of `total` work units (bytes read, counted once per pass).
     void progress(qint64 done, qint64 total);
     void piecesReady();

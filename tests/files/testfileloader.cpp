@@ -24,7 +24,13 @@ struct Collector
 {
     explicit Collector(FileLoader& loader)
     {
+        QObject::connect(&loader, &FileLoader::detected, &loader, [this](TextEncoding e, qint64 bytes) {
+            QVERIFY(pieces.isEmpty());
+            detected = e;
+            estimate = bytes;
+        });
         QObject::connect(&loader, &FileLoader::piecesReady, &loader, [this, &loader] {
+            QVERIFY(detected.has_value());
             const QByteArray piece = loader.takePiece();
             QVERIFY(!piece.isEmpty());
             pieces.append(piece);
@@ -58,6 +64,8 @@ struct Collector
         return pieces.join();
     }
     QEventLoop loop;
+    std::optional<TextEncoding> detected;
+    qint64 estimate = -1;
     QByteArrayList pieces;
     LoadResult result;
     QString failure;
@@ -131,6 +139,9 @@ void TestFileLoader::loadsInPieces()
     QCOMPARE(got.result.fileBytes, bytes.size());
     QCOMPARE(got.result.textBytes, expected.text.size());
     QCOMPARE(got.progressDone, got.progressTotal);
+    QCOMPARE(got.detected, got.result.format.encoding);
+    // The estimate is room enough for text with CR LF breaks.
+    QVERIFY(got.estimate >= expected.text.size() - expected.counts.lf - expected.counts.cr);
     QVERIFY(!loader.isLoading());
 }
 
