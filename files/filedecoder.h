@@ -13,7 +13,8 @@ struct DecodeCounts
     qint64 crlf = 0;        // CR LF pairs
     qint64 lf = 0;          // lone LF
     qint64 cr = 0;          // lone CR
-    qint64 lines = 0;       // lines; a final line break ends the last line, it starts none
+    qint64 lines = 0;       // lines, known after finish(): a final line break ends the last line,
+                            // it starts none (so "a" is one line, "a\n" one, "" none)
 };
 
 // The line ending a file is written back with: the most frequent kind (ties go LF, then

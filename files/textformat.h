@@ -101,7 +101,9 @@ TextEncoding GuessLegacyEncoding(QByteArrayView sample);
 // The format of a whole file's bytes, line ending left at LF: a BOM decides; else valid UTF-8
 // (empty and ASCII-only included) is UTF-8; else GuessLegacyEncoding on a sample that starts
 // at the line of the first invalid UTF-8 sequence. FileLoader does the same on a file
-// without holding it whole.
+// without holding it whole. UTF-16 without a BOM that holds nothing but ASCII is valid UTF-8
+// (with a NUL byte after each letter), so it is taken for UTF-8: the NUL test then asks, and
+// "re-open as" UTF-16 reads it.
 FileFormat DetectFormat(QByteArrayView bytes);
 
 // Where the sample GuessLegacyEncoding judges starts in `bytes` (which start at an even file
