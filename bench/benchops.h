@@ -8,12 +8,16 @@
 
 namespace lumbrel::bench {
 
-// One measured operation: `run` gets the file's text (UTF-16) and does the work once.
+// One measured operation: `run` gets the file's text (UTF-16) and does the work once. An op
+// on the file itself (reading, saving) has `runFile` instead: it gets the path, does the
+// work once, sets the number of lines and returns the seconds the work took (its set-up
+// left out).
 struct BenchOp
 {
     QString name;
     std::function<void(const QString& text)> run;
     bool needsWidgets = false;
+    std::function<double(const QString& path, qsizetype& lines)> runFile = {};
 };
 
 // The parameters of the commands that take a box, given by --keyword and --number. A command

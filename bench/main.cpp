@@ -4,6 +4,8 @@
 // operation's) and prints: op=NAME lines=N mb=UTF8_MB seconds=MEDIAN peak_mb=PEAK
 // With --window the commands run through the real window, offscreen, click to message; the
 // window ops paste, keystroke and idle (CPU seconds over 5 s) are run only when named.
+// The file ops decode-file and save-file work on the file itself (read, detect and decode it;
+// write it back to a temporary file beside it) rather than on its text.
 // lumbrel-bench --make-line CHARS FILE writes one line of CHARS units of page-like text.
 // --keyword and --number fill the box of every command that takes a text or a number
 // (defaults: "手机" for contains, remove and replace, each other command its own; 10 for
@@ -14,6 +16,7 @@
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QFileInfo>
 
 #include <algorithm>
 #include <cstdio>
@@ -111,8 +114,25 @@ int runInWindow(const QString& name, const QString& path, int runs, int argc, ch
     return 0;
 }
 
+int runOnFile(const BenchOp& op, const QString& path, int runs, int argc, char** argv)
+{
+    // The file is not read first: reading it is the op.
+    const QCoreApplication app(argc, argv);
+    const qsizetype size = QFileInfo(path).size();
+    resetPeak();
+    std::vector<double> seconds;
+    qsizetype lines = 0;
+    for (int r = 0; r < runs; ++r)
+        seconds.push_back(op.runFile(path, lines));
+    std::sort(seconds.begin(), seconds.end());
+    report(op.name, lines, size, seconds[seconds.size() / 2], peakSinceResetMb());
+    return 0;
+}
+
 int runOne(const BenchOp& op, const QString& path, int runs, int argc, char** argv)
 {
+    if (op.runFile)
+        return runOnFile(op, path, runs, argc, argv);
     std::optional<QByteArray> bytes = readFile(path);
     if (!bytes)
         return 2;

@@ -12,8 +12,9 @@ import sys
 ALLOWED = {
     "lineops": {"lineops"},
     "fetch": {"fetch", "lineops"},
+    "files": {"files", "lineops"},
     "shell": {"shell", "lineops"},
-    "commands": {"commands", "shell", "lineops", "fetch"},
+    "commands": {"commands", "shell", "lineops", "fetch", "files"},
     "batch": {"batch", "commands", "shell", "lineops"},
 }
 INCLUDE = re.compile(r'^\s*#\s*include\s*"([^"/]+)/')
