@@ -5,7 +5,9 @@
 #include "commands/commands.h"
 #include "commands/containscommand.h"
 #include "commands/fetchcommand.h"
+#include "commands/filecommands.h"
 #include "commands/transfercommands.h"
+#include "shell/form1.h"
 
 namespace lumbrel {
 
@@ -17,8 +19,17 @@ void ConnectCommands(Form1& form)
     ConnectRewriteCommands(form);
     ConnectTransferCommands(form);
     ConnectFetchCommand(form);
+    ConnectFileCommands(form);
     ConnectBatchJob(form, contains);
     ApplyTooltips(form);
+}
+
+void OpenFromCommandLine(Form1& form, const QStringList& arguments)
+{
+    if (arguments.isEmpty())
+        return;
+    if (auto* files = form.findChild<FileCommands*>())
+        files->open(form.quan(), arguments.front());
 }
 
 } // namespace lumbrel

@@ -12,5 +12,6 @@ int main(int argc, char* argv[])
     lumbrel::Form1 window;
     lumbrel::ConnectCommands(window);
     window.show();
+    lumbrel::OpenFromCommandLine(window, QApplication::arguments().mid(1));
     return QApplication::exec();
 }

@@ -211,6 +211,23 @@ Form1::Form1(QWidget* parent)
         grows(w, Growth::BeyondRightEdge);
 }
 
+Form1::~Form1()
+{
+    emit destroying();
+}
+
+void Form1::setBusy(bool busy)
+{
+    if (busy == m_busy)
+        return;
+    m_busy = busy;
+    for (QWidget* w : findChildren<QWidget*>()) {
+        if (qobject_cast<QAbstractButton*>(w) || qobject_cast<QLineEdit*>(w))
+            w->setEnabled(!busy);
+    }
+    emit busyChanged(busy);
+}
+
 QSize Form1::designedSize()
 {
     return {px(ClientWidthTwips), px(ClientHeightTwips)};
@@ -316,8 +333,13 @@ void Form1::keyPressEvent(QKeyEvent* event)
     const bool undo = key == QKeyCombination(Qt::ControlModifier, Qt::Key_Z);
     const bool redo = key == QKeyCombination(Qt::ControlModifier, Qt::Key_Y) ||
                       key == QKeyCombination(Qt::ControlModifier | Qt::ShiftModifier, Qt::Key_Z);
-    // A box or an area that let the key pass keeps it: its undo is its own.
+    // A box or an area that let the key pass keeps it: its undo is its own. While a file is
+    // read or written no command's write is taken back.
     const QWidget* focus = focusWidget();
+    if ((undo || redo) && m_busy) {
+        event->accept();
+        return;
+    }
     const bool editor = qobject_cast<const QLineEdit*>(focus) || qobject_cast<const QsciScintillaBase*>(focus);
     if ((!undo && !redo) || editor) {
         QWidget::keyPressEvent(event);

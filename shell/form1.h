@@ -46,6 +46,7 @@ class Form1 final : public QWidget
 
 public:
     explicit Form1(QWidget* parent = nullptr);
+    ~Form1() override;
 
     TextArea* quan() const
     {
@@ -118,6 +119,20 @@ public:
     // Twips to pixels at 15 twips a pixel.
     static int px(int twips);
 
+    // While a file is read into or written from an area, no command may change the areas:
+    // the buttons, boxes and check boxes take no input. The tab strip stays.
+    void setBusy(bool busy);
+    bool isBusy() const
+    {
+        return m_busy;
+    }
+
+signals:
+    void busyChanged(bool busy);
+    // The window is being destroyed, its controls still whole: work that reads an area from
+    // another thread stops here.
+    void destroying();
+
 protected:
     // Ctrl+Z, Ctrl+Y and Ctrl+Shift+Z that a button, tab or check box lets pass undo or redo
     // the last command in the areas it wrote.
@@ -155,6 +170,7 @@ private:
     // happen before the event loop runs again.
     QList<TextArea*> m_lastWritten;
     bool m_commandOpen = false;
+    bool m_busy = false;
 
     enum class Growth
     {

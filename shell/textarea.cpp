@@ -5,9 +5,11 @@
 #include <QAccessible>
 #include <QFontDatabase>
 #include <QKeyEvent>
+#include <QMenu>
 #include <QMimeData>
 
 #include <algorithm>
+#include <memory>
 
 namespace lumbrel {
 
@@ -254,6 +256,7 @@ void TextArea::cancelLoad()
     std::tie(m_earlierDocument, m_earlierBytes) = std::exchange(m_earlierBeforeLoad, {0, 0});
     showDocument(before, nullptr);
     SendScintilla(SCI_RELEASEDOCUMENT, 0UL, before); // the view holds it again
+    emit loadCancelled();
 }
 
 void TextArea::finishLoad()
@@ -318,6 +321,60 @@ void TextArea::keyPressEvent(QKeyEvent* event)
         return;
     }
     QsciScintilla::keyPressEvent(event);
+}
+
+void TextArea::contextMenuEvent(QContextMenuEvent* event)
+{
+    const std::unique_ptr<QMenu> menu(createStandardContextMenu());
+    if (!menu)
+        return;
+    emit menuAboutToShow(menu.get());
+    menu->exec(event->globalPos());
+}
+
+namespace {
+
+// The local files a drag carries; none when it carries anything else too.
+QStringList localFiles(const QMimeData* data)
+{
+    QStringList paths;
+    if (!data->hasUrls())
+        return paths;
+    for (const QUrl& url : data->urls()) {
+        if (!url.isLocalFile())
+            return {};
+        paths << url.toLocalFile();
+    }
+    return paths;
+}
+
+} // namespace
+
+void TextArea::dragEnterEvent(QDragEnterEvent* event)
+{
+    if (localFiles(event->mimeData()).isEmpty())
+        QsciScintilla::dragEnterEvent(event);
+    else
+        event->acceptProposedAction();
+}
+
+void TextArea::dragMoveEvent(QDragMoveEvent* event)
+{
+    if (localFiles(event->mimeData()).isEmpty())
+        QsciScintilla::dragMoveEvent(event);
+    else
+        event->acceptProposedAction();
+}
+
+void TextArea::dropEvent(QDropEvent* event)
+{
+    const QStringList paths = localFiles(event->mimeData());
+    if (paths.isEmpty()) {
+        QsciScintilla::dropEvent(event);
+        return;
+    }
+    event->acceptProposedAction();
+    emit filesDropped(paths);
 }
 
 void TextArea::dropUndo()

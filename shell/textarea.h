@@ -65,14 +65,26 @@ public:
     static constexpr long SteadyCaretLineBytes = 100'000;
 
 signals:
-    // A command wrote the area (setContent, prependContent, appendArea); typing does not.
+    // A command wrote the area (setContent, prependContent, appendArea, a finished load);
+    // typing does not.
     void written();
+    // Files were dropped on the area (their local paths); the area takes no text from them.
+    void filesDropped(const QStringList& paths);
+    // The area's context menu is about to open: actions may be added to it.
+    void menuAboutToShow(QMenu* menu);
+    // A load ended before it finished: cancelled, or ended by a command's write.
+    void loadCancelled();
 
 protected:
     QByteArray fromMimeData(const QMimeData* source, bool& rectangular) const override;
     // Undo and redo keys go through undo() and redo(), which also step between a loaded file
     // and the text before it.
     void keyPressEvent(QKeyEvent* event) override;
+    void contextMenuEvent(QContextMenuEvent* event) override;
+    // Local files dropped on the area are offered to open, not pasted as their names.
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dragMoveEvent(QDragMoveEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
 
 private:
     void showStart();

@@ -1,11 +1,14 @@
 // What the composed window adds to the controls: a Chinese tooltip on each and Chinese menus.
 // What each tooltip says is checked where the command is tested, rule by rule.
 #include "app/translations.h"
+#include "commands/filecommands.h"
 #include "tests/support/formfixture.h"
 
 #include <QApplication>
 #include <QMenu>
 #include <QRegularExpression>
+#include <QSignalSpy>
+#include <QTemporaryDir>
 
 using namespace lumbrel;
 using namespace lumbrel::testing;
@@ -17,6 +20,7 @@ class TestApp final : public QObject
 
 private slots:
     void everyControlExplainsItselfInChinese();
+    void aFileOnTheCommandLineOpensIntoQuan();
 };
 
 void TestApp::everyControlExplainsItselfInChinese()
@@ -48,6 +52,23 @@ void TestApp::everyControlExplainsItselfInChinese()
         QCOMPARE(texts, expected);
         delete menu;
     }
+}
+
+void TestApp::aFileOnTheCommandLineOpensIntoQuan()
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath(u"list.txt"_s);
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write("a\nb\n");
+    file.close();
+    Form1 form;
+    wire(form);
+    QSignalSpy opened(child<FileCommands>(form, "FileCommands"), &FileCommands::openEnded);
+    OpenFromCommandLine(form, {path, u"ignored"_s});
+    QVERIFY(opened.wait(10000));
+    QCOMPARE(area(form, "quan")->content(), u"a\r\nb\r\n"_s);
+    QCOMPARE(form.windowTitle(), u"已打开 list.txt（UTF-8，2行）"_s);
 }
 
 QTEST_MAIN(TestApp)
