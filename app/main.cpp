@@ -1,4 +1,5 @@
 #include "app/connect.h"
+#include "app/hugepages.h"
 #include "app/translations.h"
 #include "shell/form1.h"
 
@@ -6,6 +7,7 @@
 
 int main(int argc, char* argv[])
 {
+    lumbrel::RestartWithHugePages(argv);
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Lumbrel"));
     lumbrel::InstallChineseTranslations(app);

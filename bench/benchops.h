@@ -50,12 +50,18 @@ struct Measure
 };
 struct WindowRun
 {
-    double seconds = 0;     // median, click to message (idle: CPU seconds)
-    double idlePeakMb = 0;  // the window shown, before any text
-    double peakMb = 0;      // the highest resident memory during a command, text and window included
-    double cpuSeconds = -1; // the view ops: CPU time of the median run
+    double seconds = 0;       // median, click to message (idle: CPU seconds)
+    double idlePeakMb = 0;    // the window shown, before any text
+    double peakMb = 0;        // the highest resident memory during a command, text and window included
+    double cpuSeconds = -1;   // the view ops: CPU time of the median run
+    double longestGapMs = -1; // the file ops: the longest the event loop went without turning
 };
 WindowRun runWindowOp(const QString& name, const QString& path, int runs);
+
+// `--op open` and `--op save`: a file read into quan and written out again, through the
+// window; they run as window ops with or without --window.
+bool isFileWindowOp(const QString& name);
+WindowRun runFileWindowOp(const QString& name, const QString& path, int runs);
 
 // `--op fetch-gaps`: the window's longest stall while a fetch meets each hostile server. It
 // needs no file and prints one line per server.

@@ -1,5 +1,7 @@
 // lumbrel-bench [--runs N] [--window] [--op NAME]... [--keyword TEXT] [--number N] FILE...
 // lumbrel-bench --op fetch-gaps   (no file: the window's stalls during hostile fetches)
+// lumbrel-bench --op open FILE / --op save FILE   (through the window: seconds, peak and the
+// longest event-loop gap, gap_ms)
 // Runs each operation on each file in a child process of its own (so the peak memory is the
 // operation's) and prints: op=NAME lines=N mb=UTF8_MB seconds=MEDIAN peak_mb=PEAK
 // With --window the commands run through the real window, offscreen, click to message; the
@@ -10,6 +12,7 @@
 // --keyword and --number fill the box of every command that takes a text or a number
 // (defaults: "手机" for contains, remove and replace, each other command its own; 10 for
 // shorter and longer, 2 for left and right).
+#include "app/hugepages.h"
 #include "bench/benchops.h"
 #include "lineops/linemodel.h"
 
@@ -109,6 +112,8 @@ int runInWindow(const QString& name, const QString& path, int runs, int argc, ch
     QString extra = QStringLiteral(" idle_mb=%1").arg(run.idlePeakMb, 0, 'f', 0);
     if (run.cpuSeconds >= 0)
         extra += QStringLiteral(" cpu_s=%1").arg(run.cpuSeconds, 0, 'f', 3);
+    if (run.longestGapMs >= 0)
+        extra += QStringLiteral(" gap_ms=%1").arg(run.longestGapMs, 0, 'f', 0);
     const QByteArray idle = extra.toLatin1();
     report(name + QStringLiteral("@window"), lines, size, run.seconds, run.peakMb, idle.constData());
     return 0;
@@ -220,6 +225,8 @@ bool registerOp(BenchOp op)
 
 int main(int argc, char** argv)
 {
+    // As the program does: the window's numbers are the program's.
+    lumbrel::RestartWithHugePages(argv);
     using namespace lumbrel::bench;
     qputenv("QT_QPA_PLATFORM", qgetenv("QT_QPA_PLATFORM").isEmpty() ? "offscreen" : qgetenv("QT_QPA_PLATFORM"));
     std::vector<QString> ops;
@@ -269,7 +276,8 @@ int main(int argc, char** argv)
     int status = 0;
     for (const QString& name : ops) {
         const auto it = registry().find(name);
-        if (window ? !hasWindowOp(name) : it == registry().end()) {
+        const bool inWindow = window || isFileWindowOp(name);
+        if (inWindow ? !hasWindowOp(name) : it == registry().end()) {
             std::fprintf(stderr, "lumbrel-bench: no %s named %s\n", window ? "window command" : "op", qPrintable(name));
             status = 2;
             continue;
@@ -277,7 +285,8 @@ int main(int argc, char** argv)
         for (const QString& file : files) {
             const pid_t child = fork();
             if (child == 0)
-                _exit(window ? runInWindow(name, file, runs, argc, argv) : runOne(it->second, file, runs, argc, argv));
+                _exit(inWindow ? runInWindow(name, file, runs, argc, argv)
+                               : runOne(it->second, file, runs, argc, argv));
             int childStatus = 0;
             waitpid(child, &childStatus, 0);
             if (!WIFEXITED(childStatus) || WEXITSTATUS(childStatus) != 0)

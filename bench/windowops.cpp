@@ -268,7 +268,7 @@ WindowRun runViewOp(const ViewOp& op, const QString& path, int runs)
 
 bool hasWindowOp(const QString& name)
 {
-    return find(name) != nullptr || findView(name) != nullptr;
+    return find(name) != nullptr || findView(name) != nullptr || isFileWindowOp(name);
 }
 
 QStringList windowOpNames()
@@ -283,6 +283,8 @@ WindowRun runWindowOp(const QString& name, const QString& path, int runs)
 {
     if (const ViewOp* view = findView(name))
         return runViewOp(*view, path, runs);
+    if (isFileWindowOp(name))
+        return runFileWindowOp(name, path, runs);
     const WindowOp* op = find(name);
     WindowRun result;
     std::vector<double> seconds;

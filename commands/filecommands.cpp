@@ -269,7 +269,6 @@ void FileCommands::startSave(TextArea* area, const QString& path, const FileForm
     m_form.setBusy(true);
     area->setReadOnly(true);
     const QByteArrayView text = area->utf8();
-    m_saveLines = linesOf(text);
     m_saveTotal = text.size();
     m_form.meter().start(ProgressSteps);
     m_form.setStatus(u"正在保存 " + nameOf(path) + u"……按 Esc 取消");
@@ -278,8 +277,10 @@ void FileCommands::startSave(TextArea* area, const QString& path, const FileForm
         options.cancel = &m_cancelSave;
         options.progress = [this](qint64 done, qint64) { m_saveDone = done; };
         const SaveResult result = SaveText(path, text, format, options);
+        // Counted here too: a gigabyte's lines are a third of a second of the window's time.
+        const qint64 lines = linesOf(text);
         QMetaObject::invokeMethod(
-            this, [this, result] { onSaveEnded(result); }, Qt::QueuedConnection);
+            this, [this, result, lines] { onSaveEnded(result, lines); }, Qt::QueuedConnection);
     });
     m_saveThread->start();
     m_saveTick.start();
@@ -294,7 +295,7 @@ void FileCommands::joinSave()
     m_saveThread = nullptr;
 }
 
-void FileCommands::onSaveEnded(const SaveResult& result)
+void FileCommands::onSaveEnded(const SaveResult& result, qint64 lines)
 {
     joinSave();
     m_saveTick.stop();
@@ -307,7 +308,7 @@ void FileCommands::onSaveEnded(const SaveResult& result)
     case SaveResult::Status::Saved:
         if (area)
             m_files.insert(area, {m_savePath, m_saveFormat});
-        m_form.setStatus(u"已保存 " + described(m_savePath, m_saveFormat, m_saveLines));
+        m_form.setStatus(u"已保存 " + described(m_savePath, m_saveFormat, lines));
         break;
     case SaveResult::Status::Refused:
     case SaveResult::Status::Failed:

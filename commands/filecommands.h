@@ -80,7 +80,7 @@ private:
     void endLoad(const QString& status);
     void onLoadFinished(const LoadResult& result);
     void startSave(TextArea* area, const QString& path, const FileFormat& format);
-    void onSaveEnded(const SaveResult& result);
+    void onSaveEnded(const SaveResult& result, qint64 lines);
     void joinSave();
 
     Form1& m_form;
@@ -91,7 +91,6 @@ private:
     QPointer<TextArea> m_saveArea;
     QString m_savePath;
     FileFormat m_saveFormat;
-    qint64 m_saveLines = 0;
     qint64 m_saveTotal = 0;
     QTimer m_saveTick;
     QThread* m_saveThread = nullptr;

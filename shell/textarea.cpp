@@ -229,8 +229,10 @@ void TextArea::beginLoad(qint64 expectedBytes)
     SendScintilla(SCI_RELEASEDOCUMENT, 0UL, document); // the view holds it now
     applyDocumentSettings();
     SendScintilla(SCI_SETUNDOCOLLECTION, 0L);
+    // A little more than expected: a text that fills its room exactly would make the last
+    // piece copy the whole text into a larger one.
     if (expectedBytes > 0)
-        SendScintilla(SCI_ALLOCATE, static_cast<unsigned long>(expectedBytes));
+        SendScintilla(SCI_ALLOCATE, static_cast<unsigned long>(expectedBytes + expectedBytes / 64 + (1 << 20)));
     setReadOnly(true);
     m_loading = true;
 }
