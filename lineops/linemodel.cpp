@@ -137,6 +137,26 @@ LineList SplitLines(QStringView text)
     return lines;
 }
 
+LineList SplitListLines(QStringView text)
+{
+    LineList lines = SplitLines(text);
+    if (text.endsWith(CrLf))
+        lines.removeLast();
+    return lines;
+}
+
+QString JoinListLines(const LineList& lines)
+{
+    qsizetype size = 0;
+    for (QStringView line : lines)
+        size += line.size() + 2;
+    QString result(size, Qt::Uninitialized);
+    auto* out = reinterpret_cast<char16_t*>(result.data());
+    for (QStringView line : lines)
+        out = putCrLf(put(out, line));
+    return result;
+}
+
 qsizetype CountSplitLines(QStringView text)
 {
     if (text.isEmpty())

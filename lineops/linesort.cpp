@@ -1,0 +1,185 @@
+#include "lineops/linesort.h"
+
+#include <QCollator>
+#include <QCollatorSortKey>
+#include <QLocale>
+
+#include <algorithm>
+#include <thread>
+#include <vector>
+
+namespace lumbrel {
+
+namespace {
+
+constexpr qsizetype ParallelLines = 4096;
+constexpr qsizetype PulseEvery = 4096;
+
+// The lines in the order of their ranks, equal ranks in input order: a counting sort, linear
+// in the lines and the highest rank.
+ListOpResult joinByRank(const LineList& lines, const std::vector<std::uint32_t>& rank, std::uint32_t ranks)
+{
+    const qsizetype n = lines.size();
+    std::vector<std::uint32_t> start(static_cast<std::size_t>(ranks) + 1, 0);
+    qsizetype size = 0;
+    for (qsizetype i = 0; i < n; ++i) {
+        ++start[rank[static_cast<std::size_t>(i)] + 1];
+        size += lines[i].size() + 2;
+    }
+    for (std::size_t r = 1; r < start.size(); ++r)
+        start[r] += start[r - 1];
+    std::vector<std::uint32_t> order(static_cast<std::size_t>(n));
+    for (qsizetype i = 0; i < n; ++i)
+        order[start[rank[static_cast<std::size_t>(i)]]++] = static_cast<std::uint32_t>(i);
+    ListOpResult r;
+    r.kept = n;
+    r.text = QString(size, Qt::Uninitialized);
+    auto* out = reinterpret_cast<char16_t*>(r.text.data());
+    for (std::uint32_t i : order) {
+        const QStringView line = lines[i];
+        out = std::copy(line.utf16(), line.utf16() + line.size(), out);
+        *out++ = u'\r';
+        *out++ = u'\n';
+    }
+    return r;
+}
+
+// Ranks by character count. Counts are ranks themselves while they stay small; a few huge
+// lines would make the count table huge, so then the distinct counts are sorted and numbered.
+std::vector<std::uint32_t> lengthRanks(const LineList& lines, std::uint32_t& ranks)
+{
+    const qsizetype n = lines.size();
+    std::vector<qsizetype> length(static_cast<std::size_t>(n));
+    qsizetype longest = 0;
+    for (qsizetype i = 0; i < n; ++i) {
+        length[static_cast<std::size_t>(i)] = CharacterCount(lines[i]);
+        longest = std::max(longest, length[static_cast<std::size_t>(i)]);
+    }
+    std::vector<std::uint32_t> rank(static_cast<std::size_t>(n));
+    if (longest <= 4 * n + 65536) {
+        for (std::size_t i = 0; i < rank.size(); ++i)
+            rank[i] = static_cast<std::uint32_t>(length[i]);
+        ranks = static_cast<std::uint32_t>(longest) + 1;
+        return rank;
+    }
+    std::vector<qsizetype> distinct = length;
+    std::sort(distinct.begin(), distinct.end());
+    distinct.erase(std::unique(distinct.begin(), distinct.end()), distinct.end());
+    for (std::size_t i = 0; i < rank.size(); ++i)
+        rank[i] = static_cast<std::uint32_t>(std::lower_bound(distinct.begin(), distinct.end(), length[i]) -
+                                             distinct.begin());
+    ranks = static_cast<std::uint32_t>(distinct.size());
+    return rank;
+}
+
+// Ranks by collation: one sort key for each distinct non-empty line (made on both cores, each
+// with a collator of its own), the distinct lines sorted by key, equal keys sharing a rank.
+// Empty lines have rank 0: QCollator::compare puts them before every other line, even one of
+// ignorable characters only, whose key equals the empty key.
+std::vector<std::uint32_t>
+collationRanks(const LineList& lines, bool numeric, ProgressMeter& meter, std::uint32_t& ranks)
+{
+    const qsizetype n = lines.size();
+    // Grouping is a small part of the sort: the bar moves with the keys and the sort.
+    NullProgressMeter quiet;
+    const LineGroups groups = GroupLines(lines, quiet);
+    std::vector<std::uint32_t> distinct; // first occurrences of non-empty lines, in input order
+    distinct.reserve(static_cast<std::size_t>(groups.distinct));
+    for (qsizetype i = 0; i < n; ++i) {
+        if (groups.first[static_cast<std::size_t>(i)] == i && !lines[i].isEmpty())
+            distinct.push_back(static_cast<std::uint32_t>(i));
+    }
+    const qsizetype d = static_cast<qsizetype>(distinct.size());
+
+    // QCollatorSortKey has no empty state, so each core fills a list of its own.
+    const qsizetype half = d < ParallelLines ? d : d / 2;
+    std::vector<QCollatorSortKey> keys[2];
+    const auto makeKeys = [&](int part, bool onMain) {
+        QCollator collator{QLocale(QLocale::Chinese, QLocale::China)};
+        collator.setNumericMode(numeric);
+        const qsizetype from = part == 0 ? 0 : half;
+        const qsizetype to = part == 0 ? half : d;
+        std::vector<QCollatorSortKey>& out = keys[part];
+        out.reserve(static_cast<std::size_t>(to - from));
+        for (qsizetype k = from; k < to; ++k) {
+            const QStringView line = lines[distinct[static_cast<std::size_t>(k)]];
+            out.push_back(collator.sortKey(QString::fromRawData(line.data(), line.size())));
+            if (onMain && (k - from) % PulseEvery == 0)
+                meter.pulse(k - from, (to - from) * 3 / 2);
+        }
+    };
+    if (half < d) {
+        std::thread other(makeKeys, 1, false);
+        makeKeys(0, true);
+        other.join();
+    } else {
+        makeKeys(0, true);
+    }
+    const auto keyOf = [&](std::uint32_t k) -> const QCollatorSortKey& {
+        return k < half ? keys[0][k] : keys[1][k - static_cast<std::size_t>(half)];
+    };
+    // Positions in `distinct`; equal keys keep input order, so the sort is deterministic.
+    const auto before = [&](std::uint32_t a, std::uint32_t b) {
+        const int c = keyOf(a).compare(keyOf(b));
+        return c < 0 || (c == 0 && a < b);
+    };
+    std::vector<std::uint32_t> sorted(static_cast<std::size_t>(d));
+    for (std::size_t k = 0; k < sorted.size(); ++k)
+        sorted[k] = static_cast<std::uint32_t>(k);
+    if (half < d) {
+        std::thread other([&] { std::sort(sorted.begin() + half, sorted.end(), before); });
+        std::sort(sorted.begin(), sorted.begin() + half, before);
+        other.join();
+        meter.pulse(5, 6);
+        std::inplace_merge(sorted.begin(), sorted.begin() + half, sorted.end(), before);
+    } else {
+        std::sort(sorted.begin(), sorted.end(), before);
+    }
+
+    std::vector<std::uint32_t> distinctRank(static_cast<std::size_t>(d));
+    std::uint32_t r = 0;
+    for (std::size_t k = 0; k < sorted.size(); ++k) {
+        if (k == 0 || keyOf(sorted[k - 1]).compare(keyOf(sorted[k])) != 0)
+            ++r;
+        distinctRank[sorted[k]] = r;
+    }
+    ranks = r + 1;
+    // The rank of each line through its first occurrence's place among the distinct lines.
+    std::vector<std::uint32_t> rank(static_cast<std::size_t>(n), 0);
+    for (std::size_t k = 0; k < distinct.size(); ++k)
+        rank[distinct[k]] = distinctRank[k];
+    for (std::size_t i = 0; i < rank.size(); ++i)
+        rank[i] = rank[groups.first[i]];
+    return rank;
+}
+
+} // namespace
+
+ListOpResult SortLines(QStringView text, SortOrder order, ProgressMeter& meter)
+{
+    if (text.isEmpty())
+        return ListOpResult::refuse(NoWorkingText);
+    const LineList lines = SplitListLines(text);
+    meter.start(lines.size());
+    std::uint32_t ranks = 0;
+    const std::vector<std::uint32_t> rank = order == SortOrder::Length
+                                                ? lengthRanks(lines, ranks)
+                                                : collationRanks(lines, order == SortOrder::Natural, meter, ranks);
+    ListOpResult r = joinByRank(lines, rank, ranks);
+    meter.finish();
+    return r;
+}
+
+ListOpResult ReverseLines(QStringView text)
+{
+    if (text.isEmpty())
+        return ListOpResult::refuse(NoWorkingText);
+    LineList lines = SplitListLines(text);
+    std::reverse(lines.begin(), lines.end());
+    ListOpResult r;
+    r.kept = lines.size();
+    r.text = JoinListLines(lines);
+    return r;
+}
+
+} // namespace lumbrel
