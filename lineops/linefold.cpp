@@ -250,13 +250,13 @@ LineGroups GroupLines(const LineList& keys, ProgressMeter& meter)
 {
     LineGroups g;
     const qsizetype n = keys.size();
-    g.first.resize(static_cast<std::size_t>(n));
-    g.count.assign(static_cast<std::size_t>(n), 0);
+    g.first = ZeroedVector<std::uint32_t>(static_cast<std::size_t>(n));
+    g.count = ZeroedVector<std::uint32_t>(static_cast<std::size_t>(n));
     if (n == 0)
         return g;
 
     const LineHasher hash;
-    std::vector<std::uint64_t> hashes(static_cast<std::size_t>(n));
+    ZeroedVector<std::uint64_t> hashes(static_cast<std::size_t>(n));
     // Lines go to the core named by their hash's top bit: each keeps a table of its own, and a
     // line's group is wholly in one of them.
     qsizetype upper[2] = {};
@@ -279,7 +279,7 @@ LineGroups GroupLines(const LineList& keys, ProgressMeter& meter)
         const std::size_t slotCount = std::bit_ceil(static_cast<std::size_t>(2 * members + 2));
         const std::size_t mask = slotCount - 1;
         // A slot holds 32 bits of the hash (above the ones that place it) and the line index + 1.
-        std::vector<std::uint64_t> table(slotCount, 0);
+        ZeroedVector<std::uint64_t> table(slotCount);
         constexpr qsizetype Ahead = 16;
         qsizetype found = 0;
         for (qsizetype i = 0; i < n; ++i) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "lineops/bigarray.h"
 #include "lineops/linemodel.h"
 #include "lineops/progressmeter.h"
 
@@ -73,8 +74,8 @@ private:
 // work on it. The meter's pulse shows the pass.
 struct LineGroups
 {
-    std::vector<std::uint32_t> first; // first[i] <= i; first[i] == i marks a first occurrence
-    std::vector<std::uint32_t> count; // count[i]: lines equal to line i, where first[i] == i; else 0
+    ZeroedVector<std::uint32_t> first; // first[i] <= i; first[i] == i marks a first occurrence
+    ZeroedVector<std::uint32_t> count; // count[i]: lines equal to line i, where first[i] == i; else 0
     qsizetype distinct = 0;
 };
 LineGroups GroupLines(const LineList& keys, ProgressMeter& meter);

@@ -1,5 +1,6 @@
 #include "lineops/linemodel.h"
 
+#include "lineops/bigarray.h"
 #include "lineops/textsearch.h"
 
 #if defined(__SSE2__)
@@ -137,9 +138,22 @@ LineList SplitLines(QStringView text)
     return lines;
 }
 
+QString BigString(qsizetype size)
+{
+    QString s(size, Qt::Uninitialized);
+    AdviseHugePages(s.data(), static_cast<std::size_t>(size) * sizeof(QChar));
+    return s;
+}
+
 LineList SplitListLines(QStringView text)
 {
-    LineList lines = SplitLines(text);
+    LineList lines;
+    if (text.isEmpty())
+        return lines;
+    const qsizetype count = CountSplitLines(text);
+    lines.reserve(count);
+    AdviseHugePages(lines.data(), static_cast<std::size_t>(count) * sizeof(QStringView));
+    ForEachLine(text, [&](QStringView line) { lines.append(line); });
     if (text.endsWith(CrLf))
         lines.removeLast();
     return lines;
@@ -150,7 +164,7 @@ QString JoinListLines(const LineList& lines)
     qsizetype size = 0;
     for (QStringView line : lines)
         size += line.size() + 2;
-    QString result(size, Qt::Uninitialized);
+    QString result = BigString(size);
     auto* out = reinterpret_cast<char16_t*>(result.data());
     for (QStringView line : lines)
         out = putCrLf(put(out, line));

@@ -41,6 +41,10 @@ LineList SplitLines(QString&& text) = delete;
 LineList SplitListLines(QStringView text);
 LineList SplitListLines(QString&& text) = delete;
 
+// A text of `size` units left uninitialised, under huge pages where the system allows it:
+// for results of millions of lines.
+QString BigString(qsizetype size);
+
 // The lines in order, each followed by CR LF.
 QString JoinListLines(const LineList& lines);
 

@@ -25,7 +25,7 @@ inline char16_t* putCrLf(char16_t* out)
 // each for the sizes and the text. With `withAside` false the other side is only counted.
 template <typename Keep> ListOpResult joinSides(const LineList& lines, qsizetype n, bool withAside, Keep keep)
 {
-    std::vector<char> kept(static_cast<std::size_t>(n));
+    ZeroedVector<char> kept(static_cast<std::size_t>(n));
     qsizetype sizes[2] = {};
     qsizetype counts[2] = {};
     for (qsizetype i = 0; i < n; ++i) {
@@ -37,10 +37,10 @@ template <typename Keep> ListOpResult joinSides(const LineList& lines, qsizetype
     ListOpResult r;
     r.kept = counts[1];
     r.removed = counts[0];
-    r.text = QString(sizes[1], Qt::Uninitialized);
+    r.text = BigString(sizes[1]);
     char16_t* outs[2] = {nullptr, reinterpret_cast<char16_t*>(r.text.data())};
     if (withAside) {
-        r.setAside = QString(sizes[0], Qt::Uninitialized);
+        r.setAside = BigString(sizes[0]);
         outs[0] = reinterpret_cast<char16_t*>(r.setAside->data());
     }
     for (qsizetype i = 0; i < n; ++i) {
@@ -82,7 +82,7 @@ ListOpResult againstTemp(QStringView text, QStringView temp, LineFolds folds, Pr
     all.append(SplitListLines(temp));
     const LineKeys keys(all, folds);
     const LineGroups groups = GroupLines(keys.keys(), meter);
-    std::vector<char> inTemp(static_cast<std::size_t>(n), 0);
+    ZeroedVector<char> inTemp(static_cast<std::size_t>(n));
     for (auto j = static_cast<std::size_t>(n); j < groups.first.size(); ++j) {
         if (groups.first[j] < n)
             inTemp[groups.first[j]] = 1;
@@ -181,7 +181,7 @@ ListOpResult CountOccurrences(QStringView text, LineFolds folds, ProgressMeter& 
         s = at;
         at += here;
     }
-    std::vector<std::uint32_t> order(static_cast<std::size_t>(groups.distinct));
+    ZeroedVector<std::uint32_t> order(static_cast<std::size_t>(groups.distinct));
     for (qsizetype i = 0; i < n; ++i) {
         const std::uint32_t c = groups.count[static_cast<std::size_t>(i)];
         if (c != 0)
@@ -191,7 +191,7 @@ ListOpResult CountOccurrences(QStringView text, LineFolds folds, ProgressMeter& 
     ListOpResult r;
     r.kept = groups.distinct;
     r.removed = n - groups.distinct;
-    r.text = QString(size, Qt::Uninitialized);
+    r.text = BigString(size);
     auto* out = reinterpret_cast<char16_t*>(r.text.data());
     for (std::uint32_t i : order) {
         out = put(out, lines[i]);

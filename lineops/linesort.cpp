@@ -5,6 +5,7 @@
 #include <QLocale>
 
 #include <algorithm>
+#include <atomic>
 #include <thread>
 #include <vector>
 
@@ -17,10 +18,10 @@ constexpr qsizetype PulseEvery = 4096;
 
 // The lines in the order of their ranks, equal ranks in input order: a counting sort, linear
 // in the lines and the highest rank.
-ListOpResult joinByRank(const LineList& lines, const std::vector<std::uint32_t>& rank, std::uint32_t ranks)
+ListOpResult joinByRank(const LineList& lines, const ZeroedVector<std::uint32_t>& rank, std::uint32_t ranks)
 {
     const qsizetype n = lines.size();
-    std::vector<std::uint32_t> start(static_cast<std::size_t>(ranks) + 1, 0);
+    ZeroedVector<std::uint32_t> start(static_cast<std::size_t>(ranks) + 1, 0);
     qsizetype size = 0;
     for (qsizetype i = 0; i < n; ++i) {
         ++start[rank[static_cast<std::size_t>(i)] + 1];
@@ -28,12 +29,12 @@ ListOpResult joinByRank(const LineList& lines, const std::vector<std::uint32_t>&
     }
     for (std::size_t r = 1; r < start.size(); ++r)
         start[r] += start[r - 1];
-    std::vector<std::uint32_t> order(static_cast<std::size_t>(n));
+    ZeroedVector<std::uint32_t> order(static_cast<std::size_t>(n));
     for (qsizetype i = 0; i < n; ++i)
         order[start[rank[static_cast<std::size_t>(i)]]++] = static_cast<std::uint32_t>(i);
     ListOpResult r;
     r.kept = n;
-    r.text = QString(size, Qt::Uninitialized);
+    r.text = BigString(size);
     auto* out = reinterpret_cast<char16_t*>(r.text.data());
     for (std::uint32_t i : order) {
         const QStringView line = lines[i];
@@ -46,7 +47,7 @@ ListOpResult joinByRank(const LineList& lines, const std::vector<std::uint32_t>&
 
 // Ranks by character count. Counts are ranks themselves while they stay small; a few huge
 // lines would make the count table huge, so then the distinct counts are sorted and numbered.
-std::vector<std::uint32_t> lengthRanks(const LineList& lines, std::uint32_t& ranks)
+ZeroedVector<std::uint32_t> lengthRanks(const LineList& lines, std::uint32_t& ranks)
 {
     const qsizetype n = lines.size();
     std::vector<qsizetype> length(static_cast<std::size_t>(n));
@@ -55,7 +56,7 @@ std::vector<std::uint32_t> lengthRanks(const LineList& lines, std::uint32_t& ran
         length[static_cast<std::size_t>(i)] = CharacterCount(lines[i]);
         longest = std::max(longest, length[static_cast<std::size_t>(i)]);
     }
-    std::vector<std::uint32_t> rank(static_cast<std::size_t>(n));
+    ZeroedVector<std::uint32_t> rank(static_cast<std::size_t>(n));
     if (longest <= 4 * n + 65536) {
         for (std::size_t i = 0; i < rank.size(); ++i)
             rank[i] = static_cast<std::uint32_t>(length[i]);
@@ -72,18 +73,75 @@ std::vector<std::uint32_t> lengthRanks(const LineList& lines, std::uint32_t& ran
     return rank;
 }
 
+// Sorts `items` by `before` (a strict total order), on both cores for big lists. A key
+// comparison chases two pointers into a million scattered keys, so it is the cache misses that
+// cost: the items are first put into buckets between sorted sample items (a binary search over
+// a few thousand keys that stay in the cache), then each bucket, whose keys fit in the cache,
+// is sorted on its own.
+template <typename Before> void sampleSort(ZeroedVector<std::uint32_t>& items, Before before)
+{
+    const std::size_t m = items.size();
+    if (m < 8192) {
+        std::sort(items.begin(), items.end(), before);
+        return;
+    }
+    constexpr std::size_t Oversample = 4;
+    const std::size_t buckets = std::clamp<std::size_t>(m / 512, 2, 4096);
+    std::vector<std::uint32_t> sample;
+    sample.reserve(buckets * Oversample);
+    for (std::size_t k = 0; k < buckets * Oversample; ++k)
+        sample.push_back(items[k * m / (buckets * Oversample)]);
+    std::sort(sample.begin(), sample.end(), before);
+    std::vector<std::uint32_t> splitters;
+    for (std::size_t b = 1; b < buckets; ++b)
+        splitters.push_back(sample[b * Oversample]);
+
+    // Bucket b holds the items above splitters[b - 1] and up to splitters[b].
+    ZeroedVector<std::uint32_t> bucketOf(m);
+    const auto classify = [&](std::size_t from, std::size_t to) {
+        for (std::size_t k = from; k < to; ++k)
+            bucketOf[k] = static_cast<std::uint32_t>(
+                std::lower_bound(splitters.begin(), splitters.end(), items[k], before) - splitters.begin());
+    };
+    std::thread other(classify, m / 2, m);
+    classify(0, m / 2);
+    other.join();
+
+    std::vector<std::size_t> start(buckets + 1, 0);
+    for (std::size_t k = 0; k < m; ++k)
+        ++start[bucketOf[k] + 1];
+    for (std::size_t b = 1; b <= buckets; ++b)
+        start[b] += start[b - 1];
+    ZeroedVector<std::uint32_t> placed(m);
+    std::vector<std::size_t> next(start.begin(), start.end() - 1);
+    for (std::size_t k = 0; k < m; ++k)
+        placed[next[bucketOf[k]]++] = items[k];
+    items.swap(placed);
+
+    std::atomic<std::size_t> nextBucket{0};
+    const auto sortBuckets = [&] {
+        for (std::size_t b; (b = nextBucket.fetch_add(1)) < buckets;)
+            std::sort(items.begin() + static_cast<std::ptrdiff_t>(start[b]),
+                      items.begin() + static_cast<std::ptrdiff_t>(start[b + 1]),
+                      before);
+    };
+    std::thread helper(sortBuckets);
+    sortBuckets();
+    helper.join();
+}
+
 // Ranks by collation: one sort key for each distinct non-empty line (made on both cores, each
 // with a collator of its own), the distinct lines sorted by key, equal keys sharing a rank.
 // Empty lines have rank 0: QCollator::compare puts them before every other line, even one of
 // ignorable characters only, whose key equals the empty key.
-std::vector<std::uint32_t>
+ZeroedVector<std::uint32_t>
 collationRanks(const LineList& lines, bool numeric, ProgressMeter& meter, std::uint32_t& ranks)
 {
     const qsizetype n = lines.size();
     // Grouping is a small part of the sort: the bar moves with the keys and the sort.
     NullProgressMeter quiet;
     const LineGroups groups = GroupLines(lines, quiet);
-    std::vector<std::uint32_t> distinct; // first occurrences of non-empty lines, in input order
+    ZeroedVector<std::uint32_t> distinct; // first occurrences of non-empty lines, in input order
     distinct.reserve(static_cast<std::size_t>(groups.distinct));
     for (qsizetype i = 0; i < n; ++i) {
         if (groups.first[static_cast<std::size_t>(i)] == i && !lines[i].isEmpty())
@@ -123,20 +181,13 @@ collationRanks(const LineList& lines, bool numeric, ProgressMeter& meter, std::u
         const int c = keyOf(a).compare(keyOf(b));
         return c < 0 || (c == 0 && a < b);
     };
-    std::vector<std::uint32_t> sorted(static_cast<std::size_t>(d));
+    ZeroedVector<std::uint32_t> sorted(static_cast<std::size_t>(d));
     for (std::size_t k = 0; k < sorted.size(); ++k)
         sorted[k] = static_cast<std::uint32_t>(k);
-    if (half < d) {
-        std::thread other([&] { std::sort(sorted.begin() + half, sorted.end(), before); });
-        std::sort(sorted.begin(), sorted.begin() + half, before);
-        other.join();
-        meter.pulse(5, 6);
-        std::inplace_merge(sorted.begin(), sorted.begin() + half, sorted.end(), before);
-    } else {
-        std::sort(sorted.begin(), sorted.end(), before);
-    }
+    sampleSort(sorted, before);
+    meter.pulse(5, 6);
 
-    std::vector<std::uint32_t> distinctRank(static_cast<std::size_t>(d));
+    ZeroedVector<std::uint32_t> distinctRank(static_cast<std::size_t>(d));
     std::uint32_t r = 0;
     for (std::size_t k = 0; k < sorted.size(); ++k) {
         if (k == 0 || keyOf(sorted[k - 1]).compare(keyOf(sorted[k])) != 0)
@@ -145,7 +196,7 @@ collationRanks(const LineList& lines, bool numeric, ProgressMeter& meter, std::u
     }
     ranks = r + 1;
     // The rank of each line through its first occurrence's place among the distinct lines.
-    std::vector<std::uint32_t> rank(static_cast<std::size_t>(n), 0);
+    ZeroedVector<std::uint32_t> rank(static_cast<std::size_t>(n), 0);
     for (std::size_t k = 0; k < distinct.size(); ++k)
         rank[distinct[k]] = distinctRank[k];
     for (std::size_t i = 0; i < rank.size(); ++i)
@@ -162,9 +213,9 @@ ListOpResult SortLines(QStringView text, SortOrder order, ProgressMeter& meter)
     const LineList lines = SplitListLines(text);
     meter.start(lines.size());
     std::uint32_t ranks = 0;
-    const std::vector<std::uint32_t> rank = order == SortOrder::Length
-                                                ? lengthRanks(lines, ranks)
-                                                : collationRanks(lines, order == SortOrder::Natural, meter, ranks);
+    const ZeroedVector<std::uint32_t> rank = order == SortOrder::Length
+                                                 ? lengthRanks(lines, ranks)
+                                                 : collationRanks(lines, order == SortOrder::Natural, meter, ranks);
     ListOpResult r = joinByRank(lines, rank, ranks);
     meter.finish();
     return r;

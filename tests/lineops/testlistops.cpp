@@ -455,8 +455,9 @@ Agreement hostileAgrees(const QString& shape)
                 if (shape == u"equal") {
                     lines = QStringList(6000, u"同一行 same"_s);
                 } else if (shape == u"distinct") {
-                    for (int i = 0; i < 6000; ++i)
-                        lines.append(QString::number(i * 7919 % 6000));
+                    // Past the size where the collation sort puts its keys into buckets.
+                    for (int i = 0; i < 9000; ++i)
+                        lines.append(QString::number(i * 7919 % 9000) + u"关"_s);
                 } else if (shape == u"prefixes") {
                     // Long shared starts, lines differing in their last unit only, some repeated.
                     const QString stem = randomText(rng, u"ab中"_s, 300);
