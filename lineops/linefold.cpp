@@ -275,11 +275,28 @@ LineGroups GroupLines(const LineList& keys, ProgressMeter& meter)
     qsizetype distinct[2] = {};
 
     const auto group = [&](std::uint64_t part, qsizetype members, bool onMain) {
-        // At most half full: a probe ends after two slots on average.
-        const std::size_t slotCount = std::bit_ceil(static_cast<std::size_t>(2 * members + 2));
-        const std::size_t mask = slotCount - 1;
+        // At most half full, so a probe ends after two slots on average. The table starts small
+        // and doubles as groups come: few distinct lines keep it in the cache, and the memory
+        // follows the distinct lines, not all of them.
+        const std::size_t most = std::bit_ceil(static_cast<std::size_t>(2 * members + 2));
+        std::size_t slotCount = std::min<std::size_t>(most, 4096);
+        std::size_t mask = slotCount - 1;
         // A slot holds 32 bits of the hash (above the ones that place it) and the line index + 1.
         ZeroedVector<std::uint64_t> table(slotCount);
+        const auto grow = [&] {
+            slotCount *= 2;
+            mask = slotCount - 1;
+            ZeroedVector<std::uint64_t> bigger(slotCount);
+            for (const std::uint64_t slot : table) {
+                if (slot == 0)
+                    continue;
+                std::size_t pos = hashes[static_cast<std::uint32_t>(slot) - 1] & mask;
+                while (bigger[pos] != 0)
+                    pos = (pos + 1) & mask;
+                bigger[pos] = slot;
+            }
+            table.swap(bigger);
+        };
         constexpr qsizetype Ahead = 16;
         qsizetype found = 0;
         for (qsizetype i = 0; i < n; ++i) {
@@ -301,7 +318,8 @@ LineGroups GroupLines(const LineList& keys, ProgressMeter& meter)
                     table[pos] = tag << 32 | static_cast<std::uint64_t>(i + 1);
                     g.first[static_cast<std::size_t>(i)] = static_cast<std::uint32_t>(i);
                     g.count[static_cast<std::size_t>(i)] = 1;
-                    ++found;
+                    if (static_cast<std::size_t>(++found) * 2 > slotCount)
+                        grow();
                     break;
                 }
                 if (slot >> 32 == tag) {
