@@ -148,15 +148,27 @@ QString BigString(qsizetype size)
 LineList SplitListLines(QStringView text)
 {
     LineList lines;
+    AppendListLines(lines, text);
+    return lines;
+}
+
+void AppendListLines(LineList& lines, QStringView text)
+{
     if (text.isEmpty())
-        return lines;
+        return;
     const qsizetype count = CountSplitLines(text);
-    lines.reserve(count);
-    AdviseHugePages(lines.data(), static_cast<std::size_t>(count) * sizeof(QStringView));
+    if (lines.capacity() < lines.size() + count) {
+        // One move to the full size, under huge pages: appending a million views one by one
+        // would copy them as the list grows.
+        LineList bigger;
+        bigger.reserve(lines.size() + count);
+        AdviseHugePages(bigger.data(), static_cast<std::size_t>(bigger.capacity()) * sizeof(QStringView));
+        bigger.append(lines);
+        lines.swap(bigger);
+    }
     ForEachLine(text, [&](QStringView line) { lines.append(line); });
     if (text.endsWith(CrLf))
         lines.removeLast();
-    return lines;
 }
 
 QString JoinListLines(const LineList& lines)

@@ -41,6 +41,9 @@ LineList SplitLines(QString&& text) = delete;
 LineList SplitListLines(QStringView text);
 LineList SplitListLines(QString&& text) = delete;
 
+// Appends the lines of `text` (SplitListLines' rule) to `lines`, making room for all at once.
+void AppendListLines(LineList& lines, QStringView text);
+
 // A text of `size` units left uninitialised, under huge pages where the system allows it:
 // for results of millions of lines.
 QString BigString(qsizetype size);

@@ -79,7 +79,7 @@ ListOpResult againstTemp(QStringView text, QStringView temp, LineFolds folds, Pr
     LineList all = SplitListLines(text);
     const qsizetype n = all.size();
     meter.start(n);
-    all.append(SplitListLines(temp));
+    AppendListLines(all, temp);
     const LineKeys keys(all, folds);
     const LineGroups groups = GroupLines(keys.keys(), meter);
     ZeroedVector<char> inTemp(static_cast<std::size_t>(n));
@@ -141,7 +141,7 @@ ListOpResult UnionLines(QStringView text, QStringView temp, LineFolds folds, Pro
         return ListOpResult::refuse(NoTemporaryText);
     LineList all = SplitListLines(text);
     meter.start(all.size());
-    all.append(SplitListLines(temp));
+    AppendListLines(all, temp);
     const LineKeys keys(all, folds);
     const LineGroups groups = GroupLines(keys.keys(), meter);
     ListOpResult r = joinSides(all, all.size(), false, [&](qsizetype i) {
