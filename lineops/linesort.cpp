@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cstdint>
 #include <thread>
 #include <vector>
 
@@ -16,58 +17,71 @@ namespace {
 constexpr qsizetype ParallelLines = 4096;
 constexpr qsizetype PulseEvery = 4096;
 
-// The lines in the order of their ranks, equal ranks in input order: a counting sort, linear
-// in the lines and the highest rank.
+// The lines in the order of their ranks, equal ranks in input order: a counting sort that
+// reads the lines in input order and writes each where its rank's lines go, so the reads
+// stream and the writes go to as many places as there are ranks. Linear in the lines and the
+// ranks.
 ListOpResult joinByRank(const LineList& lines, const ZeroedVector<std::uint32_t>& rank, std::uint32_t ranks)
 {
     const qsizetype n = lines.size();
-    ZeroedVector<std::uint32_t> start(static_cast<std::size_t>(ranks) + 1, 0);
-    qsizetype size = 0;
-    for (qsizetype i = 0; i < n; ++i) {
-        ++start[rank[static_cast<std::size_t>(i)] + 1];
-        size += lines[i].size() + 2;
-    }
-    for (std::size_t r = 1; r < start.size(); ++r)
-        start[r] += start[r - 1];
-    ZeroedVector<std::uint32_t> order(static_cast<std::size_t>(n));
+    ZeroedVector<qsizetype> at(static_cast<std::size_t>(ranks) + 1);
     for (qsizetype i = 0; i < n; ++i)
-        order[start[rank[static_cast<std::size_t>(i)]]++] = static_cast<std::uint32_t>(i);
+        at[rank[static_cast<std::size_t>(i)] + 1] += lines[i].size() + 2;
+    for (std::size_t r = 1; r < at.size(); ++r)
+        at[r] += at[r - 1];
     ListOpResult r;
     r.kept = n;
-    r.text = BigString(size);
-    auto* out = reinterpret_cast<char16_t*>(r.text.data());
-    for (std::uint32_t i : order) {
+    r.text = BigString(at.back());
+    auto* base = reinterpret_cast<char16_t*>(r.text.data());
+    for (qsizetype i = 0; i < n; ++i) {
         const QStringView line = lines[i];
+        char16_t* out = base + at[rank[static_cast<std::size_t>(i)]];
         out = std::copy(line.utf16(), line.utf16() + line.size(), out);
-        *out++ = u'\r';
-        *out++ = u'\n';
+        out[0] = u'\r';
+        out[1] = u'\n';
+        at[rank[static_cast<std::size_t>(i)]] += line.size() + 2;
     }
     return r;
 }
 
-// Ranks by character count. Counts are ranks themselves while they stay small; a few huge
-// lines would make the count table huge, so then the distinct counts are sorted and numbered.
+// Ranks by character count, counted on both cores. Counts are ranks themselves while they stay
+// small; a few huge lines would make the count table huge, so then the distinct counts are
+// sorted and numbered.
 ZeroedVector<std::uint32_t> lengthRanks(const LineList& lines, std::uint32_t& ranks)
 {
     const qsizetype n = lines.size();
-    std::vector<qsizetype> length(static_cast<std::size_t>(n));
-    qsizetype longest = 0;
-    for (qsizetype i = 0; i < n; ++i) {
-        length[static_cast<std::size_t>(i)] = CharacterCount(lines[i]);
-        longest = std::max(longest, length[static_cast<std::size_t>(i)]);
-    }
     ZeroedVector<std::uint32_t> rank(static_cast<std::size_t>(n));
-    if (longest <= 4 * n + 65536) {
-        for (std::size_t i = 0; i < rank.size(); ++i)
-            rank[i] = static_cast<std::uint32_t>(length[i]);
-        ranks = static_cast<std::uint32_t>(longest) + 1;
+    qsizetype longest[2] = {};
+    const auto count = [&](qsizetype from, qsizetype to, int part) {
+        for (qsizetype i = from; i < to; ++i) {
+            const qsizetype length = CharacterCount(lines[i]);
+            rank[static_cast<std::size_t>(i)] = static_cast<std::uint32_t>(std::min<qsizetype>(length, UINT32_MAX));
+            longest[part] = std::max(longest[part], length);
+        }
+    };
+    if (n < ParallelLines) {
+        count(0, n, 0);
+    } else {
+        std::thread other(count, n / 2, n, 1);
+        count(0, n / 2, 0);
+        other.join();
+    }
+    const qsizetype most = std::max(longest[0], longest[1]);
+    if (most <= 4 * n + 65536) {
+        ranks = static_cast<std::uint32_t>(most) + 1;
         return rank;
     }
-    std::vector<qsizetype> distinct = length;
+    // Lines of 2^32 characters and more cannot be told apart by the 32-bit counts: counted again.
+    const auto lengthOf = [&](std::size_t i) {
+        return rank[i] < UINT32_MAX ? qsizetype{rank[i]} : CharacterCount(lines[static_cast<qsizetype>(i)]);
+    };
+    std::vector<qsizetype> distinct(rank.size());
+    for (std::size_t i = 0; i < rank.size(); ++i)
+        distinct[i] = lengthOf(i);
     std::sort(distinct.begin(), distinct.end());
     distinct.erase(std::unique(distinct.begin(), distinct.end()), distinct.end());
     for (std::size_t i = 0; i < rank.size(); ++i)
-        rank[i] = static_cast<std::uint32_t>(std::lower_bound(distinct.begin(), distinct.end(), length[i]) -
+        rank[i] = static_cast<std::uint32_t>(std::lower_bound(distinct.begin(), distinct.end(), lengthOf(i)) -
                                              distinct.begin());
     ranks = static_cast<std::uint32_t>(distinct.size());
     return rank;
