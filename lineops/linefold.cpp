@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <bit>
+#include <cmath>
 #include <cstring>
 #include <thread>
 
@@ -127,6 +128,46 @@ inline std::uint64_t load32(const unsigned char* p)
 // Runs `work(from, to, onMain)` over [0, n) in two halves, the second on a thread of its own
 // when n is big enough; `onMain` tells the half that runs on the calling thread (the only
 // one that may touch the meter).
+// A HyperLogLog sketch of the number of distinct hashes: about 2 % off, in 4 KiB, whatever
+// the number of lines.
+class DistinctSketch
+{
+public:
+    void add(std::uint64_t h)
+    {
+        // The register from the low bits, the rank from the bits above them; neither overlaps
+        // the bits that pick a table and a slot.
+        const auto rest = static_cast<std::uint32_t>(h >> Bits) << Bits | (1U << (Bits - 1));
+        const auto rank = static_cast<std::uint8_t>(std::countl_zero(rest) + 1);
+        std::uint8_t& r = m_registers[h & (Registers - 1)];
+        r = std::max(r, rank);
+    }
+    void merge(const DistinctSketch& other)
+    {
+        for (std::size_t k = 0; k < Registers; ++k)
+            m_registers[k] = std::max(m_registers[k], other.m_registers[k]);
+    }
+    double estimate() const
+    {
+        double sum = 0;
+        std::size_t zeros = 0;
+        for (std::uint8_t r : m_registers) {
+            sum += std::ldexp(1.0, -r);
+            zeros += r == 0 ? 1 : 0;
+        }
+        constexpr double m = Registers;
+        const double raw = 0.7213 / (1 + 1.079 / m) * m * m / sum;
+        if (raw < 2.5 * m && zeros > 0)
+            return m * std::log(m / static_cast<double>(zeros));
+        return raw;
+    }
+
+private:
+    static constexpr int Bits = 12;
+    static constexpr std::size_t Registers = std::size_t{1} << Bits;
+    std::uint8_t m_registers[Registers] = {};
+};
+
 template <typename Work> void splitInTwo(qsizetype n, Work work)
 {
     if (n < ParallelLines) {
@@ -260,12 +301,17 @@ LineGroups GroupLines(const LineList& keys, ProgressMeter& meter)
     // Lines go to the core named by their hash's top bit: each keeps a table of its own, and a
     // line's group is wholly in one of them.
     qsizetype upper[2] = {};
+    // Each half also sketches how many distinct lines each table will hold, so the tables are
+    // made at about their size instead of doubling their way there from fresh memory.
+    DistinctSketch sketches[2][2];
     splitInTwo(n, [&](qsizetype from, qsizetype to, bool onMain) {
         qsizetype ones = 0;
+        DistinctSketch(&sketch)[2] = sketches[onMain ? 0 : 1];
         for (qsizetype i = from; i < to; ++i) {
             const std::uint64_t h = hash(keys[i]);
             hashes[static_cast<std::size_t>(i)] = h;
             ones += static_cast<qsizetype>(h >> 63);
+            sketch[h >> 63].add(h);
             if (onMain && i % PulseEvery == 0)
                 meter.pulse(i - from, 3 * (to - from));
         }
@@ -273,45 +319,79 @@ LineGroups GroupLines(const LineList& keys, ProgressMeter& meter)
     });
     const qsizetype ones = upper[0] + upper[1];
     qsizetype distinct[2] = {};
+    double expected[2];
+    for (int part = 0; part < 2; ++part) {
+        sketches[0][part].merge(sketches[1][part]);
+        expected[part] = sketches[0][part].estimate();
+    }
 
     const auto group = [&](std::uint64_t part, qsizetype members, bool onMain) {
-        // At most half full, so a probe ends after two slots on average. The table starts small
-        // and doubles as groups come: few distinct lines keep it in the cache, and the memory
-        // follows the distinct lines, not all of them.
+        // At most half full, so a probe ends after two slots on average. The table is sized by
+        // the distinct lines, not all of them (few distinct lines keep it in the cache), and
+        // doubles if the sketch guessed low.
         const std::size_t most = std::bit_ceil(static_cast<std::size_t>(2 * members + 2));
-        std::size_t slotCount = std::min<std::size_t>(most, 4096);
+        // Small lists start small and grow (cheap at their size, and every list of the tests
+        // goes through the growth); big ones start at the sketch's size.
+        const auto guess = static_cast<std::size_t>(2.2 * expected[part]) + 2;
+        std::size_t slotCount =
+            n < ParallelLines ? 64 : std::min(most, std::bit_ceil(std::max<std::size_t>(guess, 4096)));
         std::size_t mask = slotCount - 1;
-        // A slot holds 32 bits of the hash (above the ones that place it) and the line index + 1.
+        // A slot holds the hash's top 32 bits, whose low bits place it (so a bigger table needs
+        // nothing else), and the line index + 1.
         ZeroedVector<std::uint64_t> table(slotCount);
         const auto grow = [&] {
             slotCount *= 2;
             mask = slotCount - 1;
             ZeroedVector<std::uint64_t> bigger(slotCount);
-            for (const std::uint64_t slot : table) {
+            for (std::size_t k = 0; k < table.size(); ++k) {
+                // Writes land anywhere in the bigger table: its slots are fetched ahead too.
+                if (k + 16 < table.size() && table[k + 16] != 0)
+                    __builtin_prefetch(&bigger[(table[k + 16] >> 32) & mask], 1);
+                const std::uint64_t slot = table[k];
                 if (slot == 0)
                     continue;
-                std::size_t pos = hashes[static_cast<std::uint32_t>(slot) - 1] & mask;
+                std::size_t pos = (slot >> 32) & mask;
                 while (bigger[pos] != 0)
                     pos = (pos + 1) & mask;
                 bigger[pos] = slot;
             }
             table.swap(bigger);
         };
-        constexpr qsizetype Ahead = 16;
+        // A line's lookup waits on up to three scattered loads: its slot, the earlier line's
+        // view, that line's text. Each is fetched ahead, a later line's slot first, then (with
+        // the slot at hand) the view of the line it names, then that view's text.
+        constexpr qsizetype SlotAhead = 16;
+        constexpr qsizetype ViewAhead = 8;
+        constexpr qsizetype TextAhead = 4;
+        const auto homeMatch = [&](qsizetype later) -> const QStringView* {
+            const std::uint64_t h = hashes[static_cast<std::size_t>(later)];
+            if (h >> 63 != part)
+                return nullptr;
+            const std::uint64_t slot = table[(h >> 32) & mask];
+            return slot != 0 && slot >> 32 == h >> 32 ? &keys[static_cast<std::uint32_t>(slot) - 1] : nullptr;
+        };
         qsizetype found = 0;
         for (qsizetype i = 0; i < n; ++i) {
-            if (i + Ahead < n) {
-                const std::uint64_t later = hashes[static_cast<std::size_t>(i + Ahead)];
+            if (i + SlotAhead < n) {
+                const std::uint64_t later = hashes[static_cast<std::size_t>(i + SlotAhead)];
                 if (later >> 63 == part)
-                    __builtin_prefetch(&table[later & mask]);
+                    __builtin_prefetch(&table[(later >> 32) & mask]);
+            }
+            if (i + ViewAhead < n) {
+                if (const QStringView* view = homeMatch(i + ViewAhead))
+                    __builtin_prefetch(view);
+            }
+            if (i + TextAhead < n) {
+                if (const QStringView* view = homeMatch(i + TextAhead))
+                    __builtin_prefetch(view->data());
             }
             if (onMain && i % PulseEvery == 0)
                 meter.pulse(n + 2 * i, 3 * n);
             const std::uint64_t h = hashes[static_cast<std::size_t>(i)];
             if (h >> 63 != part)
                 continue;
-            const std::uint64_t tag = (h >> 31) & 0xFFFFFFFFULL;
-            std::size_t pos = h & mask;
+            const std::uint64_t tag = h >> 32;
+            std::size_t pos = tag & mask;
             for (;;) {
                 const std::uint64_t slot = table[pos];
                 if (slot == 0) {
