@@ -39,6 +39,7 @@ class LineKeys
 {
 public:
     LineKeys(const LineList& lines, LineFolds folds);
+    LineKeys(LineList&& lines, LineFolds folds) = delete;
     LineKeys(const LineKeys&) = delete;
     LineKeys& operator=(const LineKeys&) = delete;
 
@@ -55,7 +56,7 @@ private:
 };
 
 // A hash of code units keyed by a per-use random secret, so crafted lines cannot be made to
-// collide without knowing it. Lines hashed by one LineHasher compare by their hashes.
+// collide without knowing it. Equal units hash equally under one LineHasher, never across two.
 class LineHasher
 {
 public:
@@ -71,7 +72,9 @@ private:
 // The line groups of a list of keys: for each line, the index of the first line with an equal
 // key, and for each first line the number of lines in its group. Linear time on any input
 // (open addressing under a keyed hash, every match verified by comparing the keys); both cores
-// work on it. The meter's pulse shows the pass.
+// work on it; the meter's pulse shows the pass and is called on the calling thread only.
+// Indices are 32 bits: a list holds fewer than 2^32 - 1 lines (that many line breaks alone
+// would be 16 GB of text).
 struct LineGroups
 {
     ZeroedVector<std::uint32_t> first; // first[i] <= i; first[i] == i marks a first occurrence
