@@ -56,7 +56,7 @@ private:
 };
 
 // A hash of code units keyed by a per-use random secret, so crafted lines cannot be made to
-// collide without knowing it. Equal units hash equally under one LineHasher, never across two.
+// collide without knowing it. Equal units hash equally under one LineHasher (not across two).
 class LineHasher
 {
 public:
