@@ -3,7 +3,7 @@
 // lumbrel-bench --op open FILE / --op save FILE   (through the window: seconds, peak and the
 // longest event-loop gap, gap_ms)
 // Runs each operation on each file in a child process of its own (so the peak memory is the
-// operation's) and prints: op=NAME lines=N mb=UTF8_MB seconds=MEDIAN peak_mb=PEAK
+// operation's) and prints: op=NAME lines=N mb=UTF8_MB seconds=MEDIAN peak_mb=PEAK cpu_s=MEAN_CPU
 // With --window the commands run through the real window, offscreen, click to message; the
 // window ops paste, keystroke and idle (CPU seconds over 5 s) are run only when named.
 // The file ops decode-file and save-file work on the file itself (read, detect and decode it;
@@ -150,14 +150,23 @@ int runOne(const BenchOp& op, const QString& path, int runs, int argc, char** ar
         app = std::make_unique<QApplication>(argc, argv);
     resetPeak();
     std::vector<double> seconds;
+    // CPU time (both cores summed) as well: on a shared machine it varies less than the wall time.
+    const auto cpuNow = [] {
+        rusage usage{};
+        getrusage(RUSAGE_SELF, &usage);
+        return static_cast<double>(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
+               static_cast<double>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
+    };
+    const double cpuBefore = cpuNow();
     for (int r = 0; r < runs; ++r) {
         QElapsedTimer t;
         t.start();
         op.run(text);
         seconds.push_back(static_cast<double>(t.nsecsElapsed()) / 1e9);
     }
+    const QByteArray cpu = QStringLiteral(" cpu_s=%1").arg((cpuNow() - cpuBefore) / runs, 0, 'f', 3).toLatin1();
     std::sort(seconds.begin(), seconds.end());
-    report(op.name, CountLines(text), size, seconds[seconds.size() / 2], peakSinceResetMb());
+    report(op.name, CountLines(text), size, seconds[seconds.size() / 2], peakSinceResetMb(), cpu.constData());
     return 0;
 }
 // One line without a break, like a fetched page stripped of its tags: about two thirds Chinese

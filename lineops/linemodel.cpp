@@ -1,5 +1,6 @@
 #include "lineops/linemodel.h"
 
+#include "lineops/bigarray.h"
 #include "lineops/textsearch.h"
 
 #if defined(__SSE2__)
@@ -135,6 +136,51 @@ LineList SplitLines(QStringView text)
     lines.reserve(CountSplitLines(text));
     ForEachLine(text, [&](QStringView line) { lines.append(line); });
     return lines;
+}
+
+QString BigString(qsizetype size)
+{
+    QString s(size, Qt::Uninitialized);
+    AdviseHugePages(s.data(), static_cast<std::size_t>(size) * sizeof(QChar));
+    return s;
+}
+
+LineList SplitListLines(QStringView text)
+{
+    LineList lines;
+    AppendListLines(lines, text);
+    return lines;
+}
+
+void AppendListLines(LineList& lines, QStringView text)
+{
+    if (text.isEmpty())
+        return;
+    const qsizetype count = CountSplitLines(text);
+    if (lines.capacity() < lines.size() + count) {
+        // One move to the full size, under huge pages: appending a million views one by one
+        // would copy them as the list grows.
+        LineList bigger;
+        bigger.reserve(lines.size() + count);
+        AdviseHugePages(bigger.data(), static_cast<std::size_t>(bigger.capacity()) * sizeof(QStringView));
+        bigger.append(lines);
+        lines.swap(bigger);
+    }
+    ForEachLine(text, [&](QStringView line) { lines.append(line); });
+    if (text.endsWith(CrLf))
+        lines.removeLast();
+}
+
+QString JoinListLines(const LineList& lines)
+{
+    qsizetype size = 0;
+    for (QStringView line : lines)
+        size += line.size() + 2;
+    QString result = BigString(size);
+    auto* out = reinterpret_cast<char16_t*>(result.data());
+    for (QStringView line : lines)
+        out = putCrLf(put(out, line));
+    return result;
 }
 
 qsizetype CountSplitLines(QStringView text)

@@ -34,6 +34,23 @@ LineList SplitLines(QStringView text);
 // The lines would view a text that is gone at the end of the statement.
 LineList SplitLines(QString&& text) = delete;
 
+// The lines of a list (the list commands' rule): the text between CR LF, where a final CR LF
+// ends the last line instead of starting an empty one. "" has no lines, "\r\n" one empty
+// line, "a\r\nb" and "a\r\nb\r\n" both the lines a and b. A lone CR or LF is a character of
+// its line.
+LineList SplitListLines(QStringView text);
+LineList SplitListLines(QString&& text) = delete;
+
+// Appends the lines of `text` (SplitListLines' rule) to `lines`, making room for all at once.
+void AppendListLines(LineList& lines, QStringView text);
+
+// A text of `size` units left uninitialised, under huge pages where the system allows it:
+// for results of millions of lines.
+QString BigString(qsizetype size);
+
+// The lines in order, each followed by CR LF.
+QString JoinListLines(const LineList& lines);
+
 // The number of lines SplitLines gives, without building them.
 qsizetype CountSplitLines(QStringView text);
 
