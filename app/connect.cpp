@@ -17,6 +17,7 @@ void ConnectCommands(Form1& form)
     ConnectFilterCommands(form);
     ContainsCommand& contains = ConnectContainsCommand(form);
     ConnectRewriteCommands(form);
+    ConnectMoreCommands(form);
     ConnectTransferCommands(form);
     ConnectFetchCommand(form);
     ConnectFileCommands(form);

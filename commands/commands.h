@@ -9,5 +9,6 @@ class Form1;
 void ConnectDedupCommand(Form1& form);    // Command1
 void ConnectFilterCommands(Form1& form);  // Command2, Command3, Command4, Command6, Command7, Command26
 void ConnectRewriteCommands(Form1& form); // Command5, Command8, Command16 to Command23, Command25
+void ConnectMoreCommands(Form1& form);    // the page 更多处理
 
 } // namespace lumbrel
