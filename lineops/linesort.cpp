@@ -1,12 +1,11 @@
 #include "lineops/linesort.h"
 
-#include <QCollator>
-#include <QCollatorSortKey>
-#include <QLocale>
+#include "lineops/collationkeys.h"
 
 #include <algorithm>
 #include <atomic>
 #include <cstdint>
+#include <cstring>
 #include <thread>
 #include <vector>
 
@@ -92,7 +91,7 @@ ZeroedVector<std::uint32_t> lengthRanks(const LineList& lines, std::uint32_t& ra
 // cost: the items are first put into buckets between sorted sample items (a binary search over
 // a few thousand keys that stay in the cache), then each bucket, whose keys fit in the cache,
 // is sorted on its own.
-template <typename Before> void sampleSort(ZeroedVector<std::uint32_t>& items, Before before)
+template <typename Item, typename Before> void sampleSort(ZeroedVector<Item>& items, Before before)
 {
     const std::size_t m = items.size();
     if (m < 8192) {
@@ -101,12 +100,12 @@ template <typename Before> void sampleSort(ZeroedVector<std::uint32_t>& items, B
     }
     constexpr std::size_t Oversample = 4;
     const std::size_t buckets = std::clamp<std::size_t>(m / 512, 2, 4096);
-    std::vector<std::uint32_t> sample;
+    std::vector<Item> sample;
     sample.reserve(buckets * Oversample);
     for (std::size_t k = 0; k < buckets * Oversample; ++k)
         sample.push_back(items[k * m / (buckets * Oversample)]);
     std::sort(sample.begin(), sample.end(), before);
-    std::vector<std::uint32_t> splitters;
+    std::vector<Item> splitters;
     for (std::size_t b = 1; b < buckets; ++b)
         splitters.push_back(sample[b * Oversample]);
 
@@ -126,7 +125,7 @@ template <typename Before> void sampleSort(ZeroedVector<std::uint32_t>& items, B
         ++start[bucketOf[k] + 1];
     for (std::size_t b = 1; b <= buckets; ++b)
         start[b] += start[b - 1];
-    ZeroedVector<std::uint32_t> placed(m);
+    ZeroedVector<Item> placed(m);
     std::vector<std::size_t> next(start.begin(), start.end() - 1);
     for (std::size_t k = 0; k < m; ++k)
         placed[next[bucketOf[k]]++] = items[k];
@@ -163,50 +162,37 @@ collationRanks(const LineList& lines, bool numeric, ProgressMeter& meter, std::u
     }
     const qsizetype d = static_cast<qsizetype>(distinct.size());
 
-    // QCollatorSortKey has no empty state, so each core fills a list of its own.
-    const qsizetype half = d < ParallelLines ? d : d / 2;
-    std::vector<QCollatorSortKey> keys[2];
-    const auto makeKeys = [&](int part, bool onMain) {
-        QCollator collator{QLocale(QLocale::Chinese, QLocale::China)};
-        collator.setNumericMode(numeric);
-        const qsizetype from = part == 0 ? 0 : half;
-        const qsizetype to = part == 0 ? half : d;
-        std::vector<QCollatorSortKey>& out = keys[part];
-        out.reserve(static_cast<std::size_t>(to - from));
-        for (qsizetype k = from; k < to; ++k) {
-            const QStringView line = lines[distinct[static_cast<std::size_t>(k)]];
-            out.push_back(collator.sortKey(QString::fromRawData(line.data(), line.size())));
-            if (onMain && (k - from) % PulseEvery == 0)
-                meter.pulse(k - from, (to - from) * 3 / 2);
-        }
+    const CollationKeys keys(lines, distinct, numeric, meter);
+    // Sorted by the keys' first eight bytes, held beside the positions so most comparisons
+    // touch no key at all; the rest of the key only where those are equal. Equal keys keep
+    // input order, so the sort is deterministic.
+    struct Entry
+    {
+        std::uint64_t prefix;
+        std::uint32_t k; // position in `distinct`
     };
-    if (half < d) {
-        std::thread other(makeKeys, 1, false);
-        makeKeys(0, true);
-        other.join();
-    } else {
-        makeKeys(0, true);
-    }
-    const auto keyOf = [&](std::uint32_t k) -> const QCollatorSortKey& {
-        return k < half ? keys[0][k] : keys[1][k - static_cast<std::size_t>(half)];
+    // The rest of two keys with equal prefixes: a prefix ending in a zero byte holds the whole key.
+    const auto restCompare = [&keys](const Entry& a, const Entry& b) {
+        return (a.prefix & 0xFF) == 0 ? 0 : std::strcmp(keys.key(a.k) + 8, keys.key(b.k) + 8);
     };
-    // Positions in `distinct`; equal keys keep input order, so the sort is deterministic.
-    const auto before = [&](std::uint32_t a, std::uint32_t b) {
-        const int c = keyOf(a).compare(keyOf(b));
-        return c < 0 || (c == 0 && a < b);
+    const auto before = [&](const Entry& a, const Entry& b) {
+        if (a.prefix != b.prefix)
+            return a.prefix < b.prefix;
+        const int c = restCompare(a, b);
+        return c < 0 || (c == 0 && a.k < b.k);
     };
-    ZeroedVector<std::uint32_t> sorted(static_cast<std::size_t>(d));
+    ZeroedVector<Entry> sorted(static_cast<std::size_t>(d));
     for (std::size_t k = 0; k < sorted.size(); ++k)
-        sorted[k] = static_cast<std::uint32_t>(k);
+        sorted[k] = {keys.prefix(k), static_cast<std::uint32_t>(k)};
     sampleSort(sorted, before);
     meter.pulse(5, 6);
 
     ZeroedVector<std::uint32_t> distinctRank(static_cast<std::size_t>(d));
     std::uint32_t r = 0;
     for (std::size_t k = 0; k < sorted.size(); ++k) {
-        if (k == 0 || keyOf(sorted[k - 1]).compare(keyOf(sorted[k])) != 0)
+        if (k == 0 || sorted[k - 1].prefix != sorted[k].prefix || restCompare(sorted[k - 1], sorted[k]) != 0)
             ++r;
-        distinctRank[sorted[k]] = r;
+        distinctRank[sorted[k].k] = r;
     }
     ranks = r + 1;
     // The rank of each line through its first occurrence's place among the distinct lines.

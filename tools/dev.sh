@@ -6,7 +6,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-packages=(cmake ninja-build g++ qt6-base-dev libqscintilla2-qt6-dev libgl-dev zlib1g-dev libdivsufsort-dev libuchardet-dev libre2-dev fonts-noto-cjk
+packages=(cmake ninja-build g++ qt6-base-dev libqscintilla2-qt6-dev libgl-dev zlib1g-dev libdivsufsort-dev libuchardet-dev libre2-dev libicu-dev fonts-noto-cjk
           qt6-tools-dev qt6-l10n-tools qt6-tools-dev-tools qt6-translations-l10n
           xvfb xauth python3 clang-format desktop-file-utils appstream)
 
