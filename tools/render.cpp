@@ -3,13 +3,17 @@
 //   lumbrel-render OUTDIR [FAMILY POINTS]
 #include "app/connect.h"
 #include "app/translations.h"
+#include "commands/filecommands.h"
 #include "shell/form1.h"
 
 #include <QApplication>
 #include <QDir>
+#include <QEventLoop>
+#include <QFile>
 #include <QMenu>
 #include <QPainter>
 #include <QPushButton>
+#include <QStringEncoder>
 #include <QTabBar>
 #include <QToolTip>
 
@@ -31,6 +35,23 @@ QPixmap withPopup(QWidget& form, QWidget& popup)
     QPainter painter(&shot);
     painter.drawPixmap(-canvas.topLeft(), form.grab());
     painter.drawPixmap(popupRect.topLeft() - canvas.topLeft(), popup.grab());
+    return shot;
+}
+
+// The window under a plain title bar holding its caption, which is the status line: offscreen
+// windows have no frame to show it.
+QPixmap withTitle(QWidget& form)
+{
+    const QPixmap body = form.grab();
+    const qreal ratio = body.devicePixelRatio();
+    const int bar = QFontMetrics(form.font()).height() + 10;
+    QPixmap shot(QSize(form.width(), form.height() + bar) * ratio);
+    shot.setDevicePixelRatio(ratio);
+    shot.fill(QColor(0xdd, 0xe3, 0xea));
+    QPainter painter(&shot);
+    painter.setFont(form.font());
+    painter.drawText(QRect(8, 0, form.width() - 16, bar), Qt::AlignVCenter | Qt::AlignLeft, form.windowTitle());
+    painter.drawPixmap(0, bar, body);
     return shot;
 }
 
@@ -73,6 +94,27 @@ int main(int argc, char* argv[])
         return 1;
     form.resize(lumbrel::Form1::designedSize());
     QApplication::processEvents();
+
+    // A GB18030 file opened into quan: the title names it, its encoding and its lines.
+    {
+        const QString path = QDir(dir).filePath(QStringLiteral("关键词.txt"));
+        QFile file(path);
+        QStringEncoder gb("GB18030");
+        const QByteArray bytes = gb.encode(QStringLiteral("手机价格\r\n北京二手房\r\n减肥教程\r\n英语培训\r\n"));
+        if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size())
+            return 1;
+        file.close();
+        auto* files = form.findChild<lumbrel::FileCommands*>();
+        QEventLoop loop;
+        QObject::connect(files, &lumbrel::FileCommands::openEnded, &loop, &QEventLoop::quit);
+        files->open(form.quan(), path);
+        if (files->busy())
+            loop.exec();
+        QFile::remove(path);
+        QApplication::processEvents();
+        if (!save(withTitle(form), QStringLiteral("%1/lumbrel-file.png").arg(dir)))
+            return 1;
+    }
 
     QPushButton* dedup = form.command(1);
     QToolTip::showText(dedup->mapToGlobal(QPoint(dedup->width() / 2, dedup->height())), dedup->toolTip(), dedup);
