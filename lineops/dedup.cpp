@@ -8,7 +8,7 @@
 //   2. The tables (deduptables.h): the hash functions, the flat maps, the filters and the
 //      length tables with their four-bit counts, which every other piece probes.
 //   3. The two-part scan (dedupscan.h, .cpp): each core scans its own range of lines for every
-//      window that is a pattern (Part, PartScanner) and notes, for each pattern, a line before
+//      window that is a pattern (Part, ScanPart) and notes, for each pattern, a line before
 //      it that holds it (its container).
 //   4. The suffix-array hand-over (dedupsuffixarray.h, .cpp): when the scan ran over its work
 //      budget (Tuning, deduptuning.h), a suffix array finds the containers of the long
@@ -19,7 +19,7 @@
 // FindContainers, here, runs pieces 1, 3 and 4 on two cores. Why the result is exact: see
 // "Why a search of the earlier lines is exact" below; why the scan's split gives the same
 // result on every run: at splitPoint. The time and memory bound is proved below, above
-// FindContainers.
+// FindContainers; why a line's scan may stop early: above scanLine (dedupscan.cpp).
 
 #include "lineops/dedup.h"
 
@@ -121,7 +121,7 @@ Containers FindContainers(const LineList& lines, ProgressMeter& meter, const Tun
         firstsKnown.wait();
         Part late(index, mid, n, later.data(), budget / 2);
         partsBuilt.arrive_and_wait();
-        PartScanner(index, late, container.data(), overBudget).run(nullptr);
+        ScanPart(index, late, container.data(), overBudget, nullptr);
     });
     FindFirstOccurrences(index, hashed, meter);
     mid = splitPoint(index);
@@ -129,7 +129,7 @@ Containers FindContainers(const LineList& lines, ProgressMeter& meter, const Tun
     firstsKnown.count_down();
     Part early(index, 0, mid, container.data(), budget / 2);
     partsBuilt.arrive_and_wait();
-    PartScanner(index, early, container.data(), overBudget).run(&meter);
+    ScanPart(index, early, container.data(), overBudget, &meter);
     other.join();
     for (uint32_t f = mid; f < n; ++f)
         container[f] = std::min(container[f], later[f - mid]);

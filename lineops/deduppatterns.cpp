@@ -172,6 +172,9 @@ void FindFirstOccurrences(PatternIndex& index, const std::atomic<uint32_t>& hash
     };
     for (uint32_t i = 0; i < std::min(n, Ahead); ++i)
         index.patterns.prefetch(keyOfLine(i));
+    std::size_t distinctUnits = 0;
+    std::size_t distinctCount = 0;
+    std::size_t quadCount = 0;
     // The bar shows the patterns built in its first quarter, the scan in the rest.
     for (uint32_t i = 0; i < n; ++i) {
         if (i % PulseEvery == 0)
@@ -198,10 +201,13 @@ void FindFirstOccurrences(PatternIndex& index, const std::atomic<uint32_t>& hash
         }
         if (index.first[i] != i)
             continue;
-        index.distinctUnits += static_cast<std::size_t>(line.size());
-        ++index.distinctCount;
-        index.quadCount += line.size() >= 4 ? 1 : 0;
+        distinctUnits += static_cast<std::size_t>(line.size());
+        ++distinctCount;
+        quadCount += line.size() >= 4 ? 1 : 0;
     }
+    index.distinctUnits = distinctUnits;
+    index.distinctCount = distinctCount;
+    index.quadCount = quadCount;
 }
 
 } // namespace lumbrel::dedup

@@ -44,80 +44,80 @@ int slotsLog2(std::size_t wanted, int most)
     return log2;
 }
 
-} // namespace
-
-Part::Part(const PatternIndex& index, uint32_t begin, uint32_t end, uint32_t* foundFromBegin, std::size_t workBudget)
-    : from(begin)
-    , to(end)
-    , found(foundFromBegin)
-    , budget(workBudget)
-    , near(index.shortsAfter(begin), NearMaxBitsLog2, NearWordShift, NearBitShift)
-    , pairs(slotsLog2(index.distinctCount, MaxPairSlotsLog2))
-    , quads(slotsLog2(index.quadCount / 2, MaxQuadSlotsLog2))
+// The short pattern `line` with filter key `key`, found or passed by, leaves the filter and the
+// length tables.
+inline void forgetShort(Part& part, QStringView line, uint64_t key)
 {
-    // The long patterns stay in the length tables: a long window also finds the earlier lines
-    // that cover it. The slots land anywhere: each line's are found a few lines ahead and
-    // fetched meanwhile.
-    struct Entry
+    part.near.remove(key);
+    const int bit = static_cast<int>(line.size());
+    if (line.size() >= 2)
+        part.pairs.remove(part.pairs.slotOf(pairOf(line, 0)), bit);
+    if (line.size() >= 4)
+        part.quads.remove(part.quads.slotOf(hashOf(line.first(4))), bit);
+}
+
+// Scans one part's lines on the calling core (ScanPart). Its steps have internal linkage, so
+// the compiler inlines those called once into the loop over a line's starts.
+class PartScanner
+{
+public:
+    PartScanner(const PatternIndex& index, Part& part, const uint32_t* earlyFound, std::atomic<bool>& overBudget);
+
+    void run(ProgressMeter* meter);
+
+private:
+    // The hashes of a line's prefixes from `base` on: prefix i of the line (its first i
+    // units) at at[i - base]. A huge line is hashed a block of starts at a time, so the
+    // buffer holds the block and the longest window after it, not the whole line.
+    struct Prefixes
     {
-        uint64_t key = 0;
+        const uint64_t* at = nullptr;
+        qsizetype base = 0;
+    };
+    // A short window waiting for its probes; a line's windows are probed a batch at a time,
+    // so that the probes' cache misses overlap instead of following each other.
+    struct Probe
+    {
+        uint64_t h;
+        uint64_t filterKey;
+        qsizetype s;
+        qsizetype m;
+    };
+    // A start's slots in the part's length tables and its anchor key (0: none, no long
+    // pattern fits after it), found a few starts ahead.
+    struct StartSlots
+    {
+        qsizetype start = -1;
         std::size_t pair = 0;
         std::size_t quad = 0;
-        int length = 0; // the line's length, AnchorLength for any long one, or 0 for no pattern of this part
+        uint64_t anchor = 0;
     };
-    const auto n = static_cast<uint32_t>(index.lines.size());
-    const auto prepare = [&](uint32_t f) {
-        Entry e;
-        const QStringView line = index.lines[f];
-        if (index.first[f] != f || line.isEmpty() || (line.size() < AnchorLength && f <= begin))
-            return e;
-        e.length = static_cast<int>(std::min(line.size(), AnchorLength));
-        if (line.size() < AnchorLength) {
-            e.key = filterKeyOf(index.hashes[f], line.size());
-            near.prefetch(e.key);
-        }
-        if (line.size() >= 2) {
-            e.pair = pairs.slotOf(pairOf(line, 0));
-            pairs.prefetchCounts(e.pair);
-        }
-        if (line.size() >= 4) {
-            e.quad = quads.slotOf(hashOf(line.first(4)));
-            quads.prefetchCounts(e.quad);
-        }
-        return e;
-    };
-    Entry ahead[BuildAhead];
-    for (uint32_t f = 0; f < std::min(n, BuildAhead); ++f)
-        ahead[f] = prepare(f);
-    for (uint32_t f = 0; f < n; ++f) {
-        const Entry e = ahead[f % BuildAhead];
-        if (f + BuildAhead < n)
-            ahead[f % BuildAhead] = prepare(f + BuildAhead);
-        // Bit 1 stands for the long lengths.
-        const int bit = e.length == AnchorLength ? 1 : e.length;
-        if (e.length == 0)
-            continue;
-        if (e.length < AnchorLength)
-            near.add(e.key);
-        if (e.length >= 2)
-            pairs.add(e.pair, bit);
-        if (e.length >= 4)
-            quads.add(e.quad, bit);
-    }
-}
 
-void Part::addLengths(QStringView line, bool add)
-{
-    const int bit = static_cast<int>(line.size());
-    if (line.size() >= 2) {
-        const std::size_t slot = pairs.slotOf(pairOf(line, 0));
-        add ? pairs.add(slot, bit) : pairs.remove(slot, bit);
+    bool overBudget() const
+    {
+        return m_overBudget.load(std::memory_order_relaxed);
     }
-    if (line.size() >= 4) {
-        const std::size_t slot = quads.slotOf(hashOf(line.first(4)));
-        add ? quads.add(slot, bit) : quads.remove(slot, bit);
+    uint64_t windowHash(const Prefixes& p, qsizetype s, qsizetype m) const
+    {
+        // No window is longer than the cap: the only longer pattern would be the line itself.
+        return p.at[s + m - p.base] - p.at[s - p.base] * m_index.pow[static_cast<std::size_t>(m)];
     }
-}
+
+    void scanLine(uint32_t j);
+    // The steps of scanLine, inline as they run for nearly every start.
+    inline StartSlots slotsOf(const Prefixes& p, QStringView line, qsizetype a, bool longs) const;
+    inline void scanLong(uint32_t j, qsizetype s, uint64_t anchor, const Prefixes& p, qsizetype& cover);
+    inline uint32_t patternOf(QStringView window, uint64_t h);
+    inline void queue(Probe* probes, int& count, uint64_t h, qsizetype s, qsizetype m);
+    inline void flush(uint32_t j, Probe* probes, int& count);
+    inline void record(uint32_t j, QStringView window, uint64_t h, uint64_t filterKey);
+
+    const PatternIndex& m_index;
+    Part& m_part;
+    const uint32_t* m_earlyFound;
+    std::atomic<bool>& m_overBudget;
+    std::vector<uint64_t> m_prefix; // the window hashes of the line in hand (Prefixes)
+};
 
 PartScanner::PartScanner(const PatternIndex& index,
                          Part& part,
@@ -151,10 +151,8 @@ void PartScanner::run(ProgressMeter* meter)
             }
         }
         if (j > part.from && part.at(j) == NoLine && !m_index.chained[j]) {
-            if (const uint64_t key = m_index.shortKey(j)) {
-                part.near.remove(key);
-                part.addLengths(line, false);
-            }
+            if (const uint64_t key = m_index.shortKey(j))
+                forgetShort(part, line, key);
         }
         // A line inside an earlier one (found by either part) adds no new container.
         const uint32_t early = std::atomic_ref<const uint32_t>(m_earlyFound[j]).load(std::memory_order_relaxed);
@@ -222,10 +220,8 @@ void PartScanner::record(uint32_t j, QStringView window, uint64_t h, uint64_t fi
         if (m_index.lines[f] == window) {
             if (pending) {
                 m_part.set(f, j);
-                if (!m_index.chained[f]) {
-                    m_part.near.remove(filterKey);
-                    m_part.addLengths(window, false);
-                }
+                if (!m_index.chained[f])
+                    forgetShort(m_part, window, filterKey);
             }
             return;
         }
@@ -332,27 +328,30 @@ PartScanner::StartSlots PartScanner::slotsOf(const Prefixes& p, QStringView line
 
 void PartScanner::scanLong(uint32_t j, qsizetype s, uint64_t anchor, const Prefixes& p, qsizetype& cover)
 {
-    const QStringView line = m_index.lines[j];
+    // Locals, not members, in the loop: their addresses stay in registers across the calls.
+    Part& part = m_part;
+    const PatternIndex& index = m_index;
+    const QStringView line = index.lines[j];
     // Most anchors are none: the bits answer that from the cache, the table seldom.
-    if (!m_index.anchorBits.mayContain(anchor))
+    if (!index.anchorBits.mayContain(anchor))
         return;
-    const uint32_t group = m_index.anchors.find(anchor);
+    const uint32_t group = index.anchors.find(anchor);
     if (group == NoLine)
         return;
-    const qsizetype* const shortest = m_index.groupLengths.data() + m_index.groupStart[group];
-    const qsizetype* const end = m_index.groupLengths.data() + m_index.groupStart[group + 1];
+    const qsizetype* const shortest = index.groupLengths.data() + index.groupStart[group];
+    const qsizetype* const end = index.groupLengths.data() + index.groupStart[group + 1];
     // At the line's start its own length is the line itself, nothing to find.
     const qsizetype* it = std::upper_bound(shortest, end, line.size() - s - (s == 0 ? 1 : 0));
     while (it != shortest) {
         const qsizetype m = *--it;
         if (s + m <= cover)
             return;
-        if (++m_part.work > m_part.budget) {
+        if (++part.work > part.budget) {
             m_overBudget.store(true, std::memory_order_relaxed);
             return;
         }
         const uint64_t h = windowHash(p, s, m);
-        if (!m_index.longBits.mayContain(mix(h, static_cast<uint64_t>(m))))
+        if (!index.longBits.mayContain(mix(h, static_cast<uint64_t>(m))))
             continue;
         const uint32_t f = patternOf(line.sliced(s, m), h);
         if (f == NoLine)
@@ -361,9 +360,80 @@ void PartScanner::scanLong(uint32_t j, qsizetype s, uint64_t anchor, const Prefi
             cover = s + m;
             return;
         }
-        if (m_part.at(f) == NoLine)
-            m_part.set(f, j);
+        if (part.at(f) == NoLine)
+            part.set(f, j);
     }
+}
+
+} // namespace
+
+Part::Part(const PatternIndex& index, uint32_t begin, uint32_t end, uint32_t* foundFromBegin, std::size_t workBudget)
+    : from(begin)
+    , to(end)
+    , found(foundFromBegin)
+    , budget(workBudget)
+    , near(index.shortsAfter(begin), NearMaxBitsLog2, NearWordShift, NearBitShift)
+    , pairs(slotsLog2(index.distinctCount, MaxPairSlotsLog2))
+    , quads(slotsLog2(index.quadCount / 2, MaxQuadSlotsLog2))
+{
+    // The long patterns stay in the length tables: a long window also finds the earlier lines
+    // that cover it. The slots land anywhere: each line's are found a few lines ahead and
+    // fetched meanwhile.
+    struct Entry
+    {
+        uint64_t key = 0;
+        std::size_t pair = 0;
+        std::size_t quad = 0;
+        int length = 0; // the line's length, AnchorLength for any long one, or 0 for no pattern of this part
+    };
+    const auto n = static_cast<uint32_t>(index.lines.size());
+    const auto prepare = [&](uint32_t f) {
+        Entry e;
+        const QStringView line = index.lines[f];
+        if (index.first[f] != f || line.isEmpty() || (line.size() < AnchorLength && f <= begin))
+            return e;
+        e.length = static_cast<int>(std::min(line.size(), AnchorLength));
+        if (line.size() < AnchorLength) {
+            e.key = filterKeyOf(index.hashes[f], line.size());
+            near.prefetch(e.key);
+        }
+        if (line.size() >= 2) {
+            e.pair = pairs.slotOf(pairOf(line, 0));
+            pairs.prefetchCounts(e.pair);
+        }
+        if (line.size() >= 4) {
+            e.quad = quads.slotOf(hashOf(line.first(4)));
+            quads.prefetchCounts(e.quad);
+        }
+        return e;
+    };
+    Entry ahead[BuildAhead];
+    for (uint32_t f = 0; f < std::min(n, BuildAhead); ++f)
+        ahead[f] = prepare(f);
+    for (uint32_t f = 0; f < n; ++f) {
+        const Entry e = ahead[f % BuildAhead];
+        if (f + BuildAhead < n)
+            ahead[f % BuildAhead] = prepare(f + BuildAhead);
+        // Bit 1 stands for the long lengths.
+        const int bit = e.length == AnchorLength ? 1 : e.length;
+        if (e.length == 0)
+            continue;
+        if (e.length < AnchorLength)
+            near.add(e.key);
+        if (e.length >= 2)
+            pairs.add(e.pair, bit);
+        if (e.length >= 4)
+            quads.add(e.quad, bit);
+    }
+}
+
+void ScanPart(const PatternIndex& index,
+              Part& part,
+              const uint32_t* earlyFound,
+              std::atomic<bool>& overBudget,
+              ProgressMeter* meter)
+{
+    PartScanner(index, part, earlyFound, overBudget).run(meter);
 }
 
 } // namespace lumbrel::dedup
