@@ -1,10 +1,10 @@
 #pragma once
 
-// The first phase of 去重复's search: what it knows of the lines before it scans them. Two cores
-// build it at once. One hashes every line, publishing the hashes as it goes, and then builds
-// what depends on the contents alone (HashContents); the other finds each line's first
-// occurrence from those hashes as they come (FindFirstOccurrences). Both parts of the scan
-// only read it.
+// Piece 1 of 去重复's search (the map is in dedup.cpp): what it knows of the lines before it scans
+// them. Two cores build it at once. One hashes every line, publishing the hashes as it goes,
+// and then builds what depends on the contents alone (HashContents); the other finds each
+// line's first occurrence from those hashes as they come (FindFirstOccurrences). Both parts of
+// the scan only read it.
 
 #include "lineops/deduptables.h"
 #include "lineops/linemodel.h"

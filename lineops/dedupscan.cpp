@@ -56,172 +56,88 @@ inline void forgetShort(Part& part, QStringView line, uint64_t key)
         part.quads.remove(part.quads.slotOf(hashOf(line.first(4))), bit);
 }
 
-// Scans one part's lines on the calling core (ScanPart). Its steps have internal linkage, so
-// the compiler inlines those called once into the loop over a line's starts.
-class PartScanner
+// A line's window hashes: the hashes of its prefixes from `base` on, prefix i of the line (its
+// first i units) at at[i - base]. A huge line is hashed a block of starts at a time, so the
+// buffer holds the block and the longest window after it, not the whole line.
+struct Prefixes
 {
-public:
-    PartScanner(const PatternIndex& index, Part& part, const uint32_t* earlyFound, std::atomic<bool>& overBudget);
-
-    void run(ProgressMeter* meter);
-
-private:
-    // The hashes of a line's prefixes from `base` on: prefix i of the line (its first i
-    // units) at at[i - base]. A huge line is hashed a block of starts at a time, so the
-    // buffer holds the block and the longest window after it, not the whole line.
-    struct Prefixes
-    {
-        const uint64_t* at = nullptr;
-        qsizetype base = 0;
-    };
-    // A short window waiting for its probes; a line's windows are probed a batch at a time,
-    // so that the probes' cache misses overlap instead of following each other.
-    struct Probe
-    {
-        uint64_t h;
-        uint64_t filterKey;
-        qsizetype s;
-        qsizetype m;
-    };
-    // A start's slots in the part's length tables and its anchor key (0: none, no long
-    // pattern fits after it), found a few starts ahead.
-    struct StartSlots
-    {
-        qsizetype start = -1;
-        std::size_t pair = 0;
-        std::size_t quad = 0;
-        uint64_t anchor = 0;
-    };
-
-    bool overBudget() const
-    {
-        return m_overBudget.load(std::memory_order_relaxed);
-    }
-    uint64_t windowHash(const Prefixes& p, qsizetype s, qsizetype m) const
-    {
-        // No window is longer than the cap: the only longer pattern would be the line itself.
-        return p.at[s + m - p.base] - p.at[s - p.base] * m_index.pow[static_cast<std::size_t>(m)];
-    }
-
-    void scanLine(uint32_t j);
-    // The steps of scanLine, inline as they run for nearly every start.
-    inline StartSlots slotsOf(const Prefixes& p, QStringView line, qsizetype a, bool longs) const;
-    inline void scanLong(uint32_t j, qsizetype s, uint64_t anchor, const Prefixes& p, qsizetype& cover);
-    inline uint32_t patternOf(QStringView window, uint64_t h);
-    inline void queue(Probe* probes, int& count, uint64_t h, qsizetype s, qsizetype m);
-    inline void flush(uint32_t j, Probe* probes, int& count);
-    inline void record(uint32_t j, QStringView window, uint64_t h, uint64_t filterKey);
-
-    const PatternIndex& m_index;
-    Part& m_part;
-    const uint32_t* m_earlyFound;
-    std::atomic<bool>& m_overBudget;
-    std::vector<uint64_t> m_prefix; // the window hashes of the line in hand (Prefixes)
+    const uint64_t* at = nullptr;
+    qsizetype base = 0;
 };
 
-PartScanner::PartScanner(const PatternIndex& index,
-                         Part& part,
-                         const uint32_t* earlyFound,
-                         std::atomic<bool>& overBudget)
-    : m_index(index)
-    , m_part(part)
-    , m_earlyFound(earlyFound)
-    , m_overBudget(overBudget)
+// A short window waiting for its probes; a line's windows are probed a batch at a time, so
+// that the probes' cache misses overlap instead of following each other.
+struct Probe
 {
-}
+    uint64_t h;
+    uint64_t filterKey;
+    qsizetype s;
+    qsizetype m;
+};
 
-void PartScanner::run(ProgressMeter* meter)
+// A start's slots in the part's length tables and its anchor key (0: none, no long pattern
+// fits after it), found a few starts ahead.
+struct StartSlots
 {
-    Part& part = m_part;
-    for (uint32_t j = part.from; j < part.to; ++j) {
-        if (meter && j % PulseEvery == 0)
-            meter->pulse(part.to - part.from + qsizetype{3} * (j - part.from), qsizetype{4} * (part.to - part.from));
-        if (m_index.first[j] != j)
-            continue;
-        const QStringView line = m_index.lines[j];
-        // A pattern passed by can no longer be inside an earlier line: out of the filters.
-        if (j + PassAhead < part.to) {
-            if (const uint64_t ahead = m_index.shortKey(j + PassAhead)) {
-                const QStringView later = m_index.lines[j + PassAhead];
-                part.near.prefetch(ahead);
-                if (later.size() >= 2)
-                    part.pairs.prefetchCounts(part.pairs.slotOf(pairOf(later, 0)));
-                if (later.size() >= 4)
-                    part.quads.prefetchCounts(part.quads.slotOf(hashOf(later.first(4))));
-            }
-        }
-        if (j > part.from && part.at(j) == NoLine && !m_index.chained[j]) {
-            if (const uint64_t key = m_index.shortKey(j))
-                forgetShort(part, line, key);
-        }
-        // A line inside an earlier one (found by either part) adds no new container.
-        const uint32_t early = std::atomic_ref<const uint32_t>(m_earlyFound[j]).load(std::memory_order_relaxed);
-        if (part.at(j) < j || early < j || line.size() < 2)
-            continue;
-        scanLine(j);
-    }
+    qsizetype start = -1;
+    std::size_t pair = 0;
+    std::size_t quad = 0;
+    uint64_t anchor = 0;
+};
+
+// The steps of the scan are free functions of internal linkage, the index and the part their
+// first arguments: the compiler then inlines them into the loop over a line's starts, and
+// keeps both in registers there.
+
+inline uint64_t windowHash(const PatternIndex& index, const Prefixes& p, qsizetype s, qsizetype m)
+{
+    // No window is longer than the cap: the only longer pattern would be the line itself.
+    return p.at[s + m - p.base] - p.at[s - p.base] * index.pow[static_cast<std::size_t>(m)];
 }
 
 // The first line with the content of `window`, or NoLine.
-uint32_t PartScanner::patternOf(QStringView window, uint64_t h)
+inline uint32_t patternOf(const PatternIndex& index, Part& part, QStringView window, uint64_t h)
 {
     uint64_t key = mix(h, static_cast<uint64_t>(window.size()));
     for (;;) {
-        const uint32_t f = m_index.patterns.find(key);
+        const uint32_t f = index.patterns.find(key);
         if (f == NoLine)
             return f;
         // Comparing is work of the budget too: a window met again compares again.
-        m_part.work += static_cast<std::size_t>(window.size());
-        if (m_index.lines[f] == window)
+        part.work += static_cast<std::size_t>(window.size());
+        if (index.lines[f] == window)
             return f;
-        if (!m_index.chained[f])
+        if (!index.chained[f])
             return NoLine;
         key = nextOnChain(key);
     }
 }
 
-void PartScanner::queue(Probe* probes, int& count, uint64_t h, qsizetype s, qsizetype m)
+inline void queue(Part& part, Probe* probes, int& count, uint64_t h, qsizetype s, qsizetype m)
 {
     const uint64_t filterKey = filterKeyOf(h, m);
-    m_part.near.prefetchBits(filterKey);
+    part.near.prefetchBits(filterKey);
     probes[count++] = Probe{h, filterKey, s, m};
 }
 
-// Probes the queued windows of line j: first the filter for all, then the table for the few
-// it lets through. The windows of one line may be recorded in any order.
-void PartScanner::flush(uint32_t j, Probe* probes, int& count)
-{
-    const QStringView line = m_index.lines[j];
-    int passed = 0;
-    for (int k = 0; k < count; ++k) {
-        // A filter the second-level cache holds, before a table it does not.
-        if (!m_part.near.mayContain(probes[k].filterKey))
-            continue;
-        m_index.patterns.prefetch(mix(probes[k].h, static_cast<uint64_t>(probes[k].m)));
-        probes[passed++] = probes[k];
-    }
-    for (int k = 0; k < passed; ++k)
-        record(j, line.sliced(probes[k].s, probes[k].m), probes[k].h, probes[k].filterKey);
-    count = 0;
-}
-
-void PartScanner::record(uint32_t j, QStringView window, uint64_t h, uint64_t filterKey)
+inline void
+record(const PatternIndex& index, Part& part, uint32_t j, QStringView window, uint64_t h, uint64_t filterKey)
 {
     uint64_t key = mix(h, static_cast<uint64_t>(window.size()));
     for (;;) {
-        const uint32_t f = m_index.patterns.find(key);
+        const uint32_t f = index.patterns.find(key);
         if (f == NoLine)
             return;
         // A pattern passed by or already found needs no comparison, unless another shares its
         // key.
-        const bool pending = f > j && m_part.at(f) == NoLine;
-        if (!pending && !m_index.chained[f])
+        const bool pending = f > j && part.at(f) == NoLine;
+        if (!pending && !index.chained[f])
             return;
-        if (m_index.lines[f] == window) {
+        if (index.lines[f] == window) {
             if (pending) {
-                m_part.set(f, j);
-                if (!m_index.chained[f])
-                    forgetShort(m_part, window, filterKey);
+                part.set(f, j);
+                if (!index.chained[f])
+                    forgetShort(part, window, filterKey);
             }
             return;
         }
@@ -229,108 +145,47 @@ void PartScanner::record(uint32_t j, QStringView window, uint64_t h, uint64_t fi
     }
 }
 
-// Why the scan is bounded on ordinary lists and stops early on hostile ones: every pattern
-// inside an earlier line lies inside a line before this one, so a window inside an occurrence
-// of one ("covered") holds nothing this line could be the first to hold. At each start the
-// long lengths are tried from the longest down and stop at the first covered end; a start
-// whose first units begin no pattern is passed by.
-void PartScanner::scanLine(uint32_t j)
+// Probes the queued windows of line j: first the filter for all, then the table for the few
+// it lets through. The windows of one line may be recorded in any order.
+inline void flush(const PatternIndex& index, Part& part, uint32_t j, Probe* probes, int& count)
 {
-    Part& part = m_part;
-    const QStringView line = m_index.lines[j];
-    const qsizetype len = line.size();
-    // Every window ends at most `reach` after its start; a block of at least that many
-    // starts keeps the overlap copied between blocks below the text.
-    const qsizetype reach = std::min(len, m_index.powCap);
-    const qsizetype block = std::max(HashBlock, reach);
-    std::vector<uint64_t>& buffer = m_prefix;
-    buffer.resize(static_cast<std::size_t>(std::min(len, block + reach)) + 1);
-    Prefixes p{buffer.data(), 0};
-    buffer[0] = 0;
-    qsizetype filled = 0; // prefixes up to this one are in the buffer
-    const auto fill = [&](qsizetype upTo) {
-        for (; filled < upTo; ++filled)
-            buffer[static_cast<std::size_t>(filled + 1 - p.base)] =
-                buffer[static_cast<std::size_t>(filled - p.base)] * Base + line[filled].unicode();
-    };
-    fill(std::min(len, block + reach));
-
-    const bool longs = !m_index.groupLengths.empty() && len > AnchorLength && !overBudget();
-    StartSlots ahead[LookAhead];
-    const auto lookAhead = [&](qsizetype a) {
-        StartSlots& k = ahead[a % LookAhead];
-        k = slotsOf(p, line, a, longs);
-        part.pairs.prefetch(k.pair);
-        part.quads.prefetch(k.quad);
-        if (k.anchor != 0)
-            m_index.anchorBits.prefetch(k.anchor);
-    };
-    for (qsizetype a = 0; a < std::min(len - 1, LookAhead); ++a)
-        lookAhead(a);
-    Probe probes[ProbeBatch + AnchorLength];
-    int queued = 0;
-    qsizetype cover = 0; // the windows ending here or before are covered
-    // Once an earlier line covers the rest, no window left can hold anything new.
-    for (qsizetype s = 0; s < len && cover < len; ++s) {
-        if (s == p.base + block) {
-            // The next block: keep the prefixes from s on, hash on to its reach.
-            std::copy(buffer.begin() + block, buffer.begin() + (filled - p.base) + 1, buffer.begin());
-            p.base = s;
-            fill(std::min(len, s + block + reach));
-        }
-        if (queued >= ProbeBatch)
-            flush(j, probes, queued);
-        // The slot tables of a start a little ahead, so that their misses overlap too.
-        if (const qsizetype a = s + LookAhead; a + 2 <= len && a < p.base + block)
-            lookAhead(a);
-        if (s + 1 > cover && len > 1 && m_index.singles[line[s].unicode()])
-            queue(probes, queued, line[s].unicode(), s, 1);
-        // Most starts begin no pattern of two units or more, or few.
-        if (s + 2 > len)
+    const QStringView line = index.lines[j];
+    int passed = 0;
+    for (int k = 0; k < count; ++k) {
+        // A filter the second-level cache holds, before a table it does not.
+        if (!part.near.mayContain(probes[k].filterKey))
             continue;
-        StartSlots& k = ahead[s % LookAhead];
-        if (k.start != s)
-            k = slotsOf(p, line, s, longs);
-        unsigned lengths = part.pairs.at(k.pair);
-        if (lengths == 0)
-            continue;
-        if ((lengths & ~NoQuadLengths) != 0) {
-            const unsigned quad = s + 4 <= len ? part.quads.at(k.quad) : 0u;
-            lengths &= quad | NoQuadLengths;
-        }
-        if ((lengths & 2) && k.anchor != 0 && !overBudget())
-            scanLong(j, s, k.anchor, p, cover);
-        // The lengths of this part that fit the line after s and reach past the cover.
-        const qsizetype fit = std::min(len - 1, len - s);
-        const qsizetype below = std::max<qsizetype>(1, cover - s);
-        unsigned todo =
-            lengths & ((2u << std::min(fit, LongestShort)) - 1) & ~((2u << std::min(below, LongestShort)) - 1);
-        while (todo != 0) {
-            const int m = std::countr_zero(todo);
-            todo &= todo - 1;
-            queue(probes, queued, windowHash(p, s, m), s, m);
-        }
+        index.patterns.prefetch(mix(probes[k].h, static_cast<uint64_t>(probes[k].m)));
+        probes[passed++] = probes[k];
     }
-    flush(j, probes, queued);
+    for (int k = 0; k < passed; ++k)
+        record(index, part, j, line.sliced(probes[k].s, probes[k].m), probes[k].h, probes[k].filterKey);
+    count = 0;
 }
 
-PartScanner::StartSlots PartScanner::slotsOf(const Prefixes& p, QStringView line, qsizetype a, bool longs) const
+inline StartSlots
+slotsOf(const PatternIndex& index, const Part& part, const Prefixes& p, QStringView line, qsizetype a, bool longs)
 {
     StartSlots k;
     k.start = a;
-    k.pair = m_part.pairs.slotOf(pairOf(line, a));
+    k.pair = part.pairs.slotOf(pairOf(line, a));
     if (a + 4 <= line.size())
-        k.quad = m_part.quads.slotOf(windowHash(p, a, 4));
+        k.quad = part.quads.slotOf(windowHash(index, p, a, 4));
     if (longs && a + AnchorLength <= line.size())
-        k.anchor = anchorKey(windowHash(p, a, AnchorLength));
+        k.anchor = anchorKey(windowHash(index, p, a, AnchorLength));
     return k;
 }
 
-void PartScanner::scanLong(uint32_t j, qsizetype s, uint64_t anchor, const Prefixes& p, qsizetype& cover)
+// Tries the long lengths of `anchor`'s group at start s of line j, from the longest down.
+inline void scanLong(const PatternIndex& index,
+                     Part& part,
+                     std::atomic<bool>& overBudget,
+                     uint32_t j,
+                     qsizetype s,
+                     uint64_t anchor,
+                     const Prefixes& p,
+                     qsizetype& cover)
 {
-    // Locals, not members, in the loop: their addresses stay in registers across the calls.
-    Part& part = m_part;
-    const PatternIndex& index = m_index;
     const QStringView line = index.lines[j];
     // Most anchors are none: the bits answer that from the cache, the table seldom.
     if (!index.anchorBits.mayContain(anchor))
@@ -347,13 +202,13 @@ void PartScanner::scanLong(uint32_t j, qsizetype s, uint64_t anchor, const Prefi
         if (s + m <= cover)
             return;
         if (++part.work > part.budget) {
-            m_overBudget.store(true, std::memory_order_relaxed);
+            overBudget.store(true, std::memory_order_relaxed);
             return;
         }
-        const uint64_t h = windowHash(p, s, m);
+        const uint64_t h = windowHash(index, p, s, m);
         if (!index.longBits.mayContain(mix(h, static_cast<uint64_t>(m))))
             continue;
-        const uint32_t f = patternOf(line.sliced(s, m), h);
+        const uint32_t f = patternOf(index, part, line.sliced(s, m), h);
         if (f == NoLine)
             continue;
         if (f < j) {
@@ -363,6 +218,91 @@ void PartScanner::scanLong(uint32_t j, qsizetype s, uint64_t anchor, const Prefi
         if (part.at(f) == NoLine)
             part.set(f, j);
     }
+}
+
+// Why the scan is bounded on ordinary lists and stops early on hostile ones: every pattern
+// inside an earlier line lies inside a line before this one, so a window inside an occurrence
+// of one ("covered") holds nothing this line could be the first to hold. At each start the
+// long lengths are tried from the longest down and stop at the first covered end; a start
+// whose first units begin no pattern is passed by. `buffer` is the calling core's, for the
+// window hashes (Prefixes).
+void scanLine(
+    const PatternIndex& index, Part& part, std::atomic<bool>& overBudget, uint32_t j, std::vector<uint64_t>& buffer)
+{
+    const QStringView line = index.lines[j];
+    const qsizetype len = line.size();
+    // Every window ends at most `reach` after its start; a block of at least that many
+    // starts keeps the overlap copied between blocks below the text.
+    const qsizetype reach = std::min(len, index.powCap);
+    const qsizetype block = std::max(HashBlock, reach);
+    buffer.resize(static_cast<std::size_t>(std::min(len, block + reach)) + 1);
+    Prefixes p{buffer.data(), 0};
+    buffer[0] = 0;
+    qsizetype filled = 0; // prefixes up to this one are in the buffer
+    const auto fill = [&](qsizetype upTo) {
+        for (; filled < upTo; ++filled)
+            buffer[static_cast<std::size_t>(filled + 1 - p.base)] =
+                buffer[static_cast<std::size_t>(filled - p.base)] * Base + line[filled].unicode();
+    };
+    fill(std::min(len, block + reach));
+
+    const bool longs = !index.groupLengths.empty() && len > AnchorLength && !overBudget.load(std::memory_order_relaxed);
+    StartSlots ahead[LookAhead];
+    const auto lookAhead = [&](qsizetype a) {
+        StartSlots& k = ahead[a % LookAhead];
+        k = slotsOf(index, part, p, line, a, longs);
+        part.pairs.prefetch(k.pair);
+        part.quads.prefetch(k.quad);
+        if (k.anchor != 0)
+            index.anchorBits.prefetch(k.anchor);
+    };
+    for (qsizetype a = 0; a < std::min(len - 1, LookAhead); ++a)
+        lookAhead(a);
+    Probe probes[ProbeBatch + AnchorLength];
+    int queued = 0;
+    qsizetype cover = 0; // the windows ending here or before are covered
+    // Once an earlier line covers the rest, no window left can hold anything new.
+    for (qsizetype s = 0; s < len && cover < len; ++s) {
+        if (s == p.base + block) {
+            // The next block: keep the prefixes from s on, hash on to its reach.
+            std::copy(buffer.begin() + block, buffer.begin() + (filled - p.base) + 1, buffer.begin());
+            p.base = s;
+            fill(std::min(len, s + block + reach));
+        }
+        if (queued >= ProbeBatch)
+            flush(index, part, j, probes, queued);
+        // The slot tables of a start a little ahead, so that their misses overlap too.
+        if (const qsizetype a = s + LookAhead; a + 2 <= len && a < p.base + block)
+            lookAhead(a);
+        if (s + 1 > cover && len > 1 && index.singles[line[s].unicode()])
+            queue(part, probes, queued, line[s].unicode(), s, 1);
+        // Most starts begin no pattern of two units or more, or few.
+        if (s + 2 > len)
+            continue;
+        StartSlots& k = ahead[s % LookAhead];
+        if (k.start != s)
+            k = slotsOf(index, part, p, line, s, longs);
+        unsigned lengths = part.pairs.at(k.pair);
+        if (lengths == 0)
+            continue;
+        if ((lengths & ~NoQuadLengths) != 0) {
+            const unsigned quad = s + 4 <= len ? part.quads.at(k.quad) : 0u;
+            lengths &= quad | NoQuadLengths;
+        }
+        if ((lengths & 2) && k.anchor != 0 && !overBudget.load(std::memory_order_relaxed))
+            scanLong(index, part, overBudget, j, s, k.anchor, p, cover);
+        // The lengths of this part that fit the line after s and reach past the cover.
+        const qsizetype fit = std::min(len - 1, len - s);
+        const qsizetype below = std::max<qsizetype>(1, cover - s);
+        unsigned todo =
+            lengths & ((2u << std::min(fit, LongestShort)) - 1) & ~((2u << std::min(below, LongestShort)) - 1);
+        while (todo != 0) {
+            const int m = std::countr_zero(todo);
+            todo &= todo - 1;
+            queue(part, probes, queued, windowHash(index, p, s, m), s, m);
+        }
+    }
+    flush(index, part, j, probes, queued);
 }
 
 } // namespace
@@ -433,7 +373,34 @@ void ScanPart(const PatternIndex& index,
               std::atomic<bool>& overBudget,
               ProgressMeter* meter)
 {
-    PartScanner(index, part, earlyFound, overBudget).run(meter);
+    std::vector<uint64_t> buffer;
+    for (uint32_t j = part.from; j < part.to; ++j) {
+        if (meter && j % PulseEvery == 0)
+            meter->pulse(part.to - part.from + qsizetype{3} * (j - part.from), qsizetype{4} * (part.to - part.from));
+        if (index.first[j] != j)
+            continue;
+        const QStringView line = index.lines[j];
+        // A pattern passed by can no longer be inside an earlier line: out of the filters.
+        if (j + PassAhead < part.to) {
+            if (const uint64_t ahead = index.shortKey(j + PassAhead)) {
+                const QStringView later = index.lines[j + PassAhead];
+                part.near.prefetch(ahead);
+                if (later.size() >= 2)
+                    part.pairs.prefetchCounts(part.pairs.slotOf(pairOf(later, 0)));
+                if (later.size() >= 4)
+                    part.quads.prefetchCounts(part.quads.slotOf(hashOf(later.first(4))));
+            }
+        }
+        if (j > part.from && part.at(j) == NoLine && !index.chained[j]) {
+            if (const uint64_t key = index.shortKey(j))
+                forgetShort(part, line, key);
+        }
+        // A line inside an earlier one (found by either part) adds no new container.
+        const uint32_t early = std::atomic_ref<const uint32_t>(earlyFound[j]).load(std::memory_order_relaxed);
+        if (part.at(j) < j || early < j || line.size() < 2)
+            continue;
+        scanLine(index, part, overBudget, j, buffer);
+    }
 }
 
 } // namespace lumbrel::dedup

@@ -1,12 +1,12 @@
 #pragma once
 
-// The second phase of 去重复's search, the two-part scan: each core scans its own range of
-// lines for the patterns after the range's first line, with its own filter and length tables,
-// and writes where it found each pattern first. Every window whose length is that of a pattern
-// is looked up: short patterns (below AnchorLength) through windows of their own length, long
-// ones through their anchor and then each long length of its group, checked in full by hash,
-// until the long work runs over the part's budget (the suffix array then answers for them).
-// Every hit is verified by comparing the texts.
+// Piece 3 of 去重复's search (the map is in dedup.cpp), the two-part scan: each core scans its own
+// range of lines for the patterns after the range's first line, with its own filter and length
+// tables, and writes where it found each pattern first. Every window whose length is that of a
+// pattern is looked up: short patterns (below AnchorLength) through windows of their own
+// length, long ones through their anchor and then each long length of its group, checked in
+// full by hash, until the long work runs over the part's budget (the suffix array then answers
+// for them). Every hit is verified by comparing the texts.
 
 #include "lineops/deduppatterns.h"
 #include "lineops/progressmeter.h"

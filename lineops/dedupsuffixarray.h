@@ -1,7 +1,8 @@
 #pragma once
 
-// The third phase of 去重复's search, the hand-over: when the window scan ran over its budget,
-// a suffix array answers for every long pattern the scan has not found inside an earlier line.
+// Piece 4 of 去重复's search (the map is in dedup.cpp), the hand-over: when the window scan ran
+// over its budget, a suffix array answers for every long pattern the scan has not found inside
+// an earlier line.
 
 #include "lineops/linemodel.h"
 #include "lineops/progressmeter.h"

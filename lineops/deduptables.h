@@ -1,9 +1,9 @@
 #pragma once
 
-// The hash functions and the tables of 去重复's search: the flat maps of patterns and anchors,
-// the filters that answer "surely absent" from the cache, and the length tables that name the
-// pattern lengths worth a probe at a start. Every probe lands anywhere in its table, so each
-// table offers a prefetch for a probe a little later.
+// Piece 2 of 去重复's search (the map is in dedup.cpp), the hash functions and the tables: the
+// flat maps of patterns and anchors, the filters that answer "surely absent" from the cache,
+// and the length tables that name the pattern lengths worth a probe at a start. Every probe
+// lands anywhere in its table, so each table offers a prefetch for a probe a little later.
 
 #include <QStringView>
 
