@@ -1,7 +1,8 @@
 // Duplicate removal equals the literal algorithm (search each line in the kept text built so
-// far) on inputs small enough to run it.
+// far) on inputs small enough to run it; half the inputs check the suffix-array path too.
 #include "fuzz/fuzzinput.h"
 #include "lineops/dedup.h"
+#include "lineops/deduptuning.h"
 
 #include <cstdio>
 #include <cstdlib>
@@ -37,5 +38,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size)
     }
     FUZZ_CHECK(!r.refused());
     FUZZ_CHECK(r.text == kept);
+    // The tuned search hands over to the suffix array on hostile inputs only.
+    if (mode & 4)
+        FUZZ_CHECK(FrontJoinKept(lines, dedup::KeepMask(lines, meter, dedup::SuffixArrayOnly)) == kept);
     return 0;
 }

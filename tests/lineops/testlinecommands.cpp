@@ -1,4 +1,5 @@
 #include "lineops/dedup.h"
+#include "lineops/deduptuning.h"
 #include "lineops/filters.h"
 #include "lineops/htmlstrip.h"
 #include "lineops/number.h"
@@ -66,6 +67,29 @@ QString literalDedup(const QString& text)
     return kept;
 }
 
+// The ways 去重复's search can divide its work; every way must give the literal version's result.
+struct DedupWay
+{
+    const char* name;
+    dedup::Tuning tuning;
+};
+const DedupWay DedupWays[] = {
+    {"as tuned", {}},
+    // Every long pattern goes to the suffix array, so every comparison covers it, not only the
+    // shapes built to exhaust the budget.
+    {"suffix array only", dedup::SuffixArrayOnly},
+    // The budget runs out after a few long lengths: the suffix array meets a scan that has found
+    // some long patterns and not others.
+    {"early hand-over", dedup::Tuning{0, 64}},
+};
+
+QString dedupByWay(const QString& text, const dedup::Tuning& tuning)
+{
+    const LineList lines = SplitLines(text);
+    NullProgressMeter meter;
+    return FrontJoinKept(lines, dedup::KeepMask(lines, meter, tuning));
+}
+
 // The two tag patterns of 去HTML run by a regular-expression engine: global replace, greedy,
 // "." refusing LF only. The command itself uses no engine.
 QString referenceStrip(QString text)
@@ -108,6 +132,8 @@ private slots:
     void shuffleFollowsTheSwapPass();
     void twisterSpreadsOverZeroToOne();
 
+    void dedupAgreesOnLongPieces_data();
+    void dedupAgreesOnLongPieces();
     void agreesWithLiteralVersion_data();
     void agreesWithLiteralVersion();
 };
@@ -338,7 +364,7 @@ struct Agreement
     std::function<void(QRandomGenerator&)> round;
 };
 
-Agreement dedupAgrees(const QString& alphabet, int maxLength, const QString& shape = {})
+Agreement dedupAgrees(const dedup::Tuning& tuning, const QString& alphabet, int maxLength, const QString& shape = {})
 {
     const auto round = [=](QRandomGenerator& rng) {
         QStringList pieces = hostileLines(shape, rng);
@@ -353,8 +379,7 @@ Agreement dedupAgrees(const QString& alphabet, int maxLength, const QString& sha
             }
         }
         const QString text = pieces.join(CRLF);
-        NullProgressMeter meter;
-        QCOMPARE(RemoveDuplicates(text, meter).text, literalDedup(text));
+        QCOMPARE(dedupByWay(text, tuning), literalDedup(text));
     };
     return {shape.isEmpty() ? 60 : 4, 20261206, round};
 }
@@ -460,19 +485,76 @@ void emptyLinesAgree(QRandomGenerator& rng)
     QCOMPARE(meter.started, entries);
 }
 
+// Long lines as the suffix array sees them: each unit written as one to three bytes, a byte
+// between lines, lone breaks kept inside theirs.
+void TestLineCommands::dedupAgreesOnLongPieces_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<dedup::Tuning>("tuning");
+    // Pieces of sixteen units or more, held and not; é and ê share their first byte.
+    const QStringList wide = {u"ab手机价格éλ中文cd手机价格éλ中文ef"_s,
+                              u"机价格éλ中文cd手机价格éλ中"_s,
+                              u"格éλ中文cd手机价格éλ中文e"_s,
+                              u"价格éλ中文cd手机价格éλ中文eg"_s,
+                              u"éλ中文cd手机价格éλ中文ef"_s,
+                              u"手机价格êλ中文cd手机价格éλ"_s};
+    const QStringList cases[] = {
+        {u"abcdefghijklmnopq"_s, u"rstuvwxyz0123456"_s, u"nopqrstuvwxyz0123"_s, u"z0123456abcdefghij"_s},
+        wide,
+        {u"x\U0001F600\0yzyzyzyzyzyzyzyz"_s,
+         u"\xDE00\0yzyzyzyzyzyzyzyz"_s,
+         u"\U0001F600\0yzyzyzyzyzyzyz"_s,
+         u"\xD83D\0yzyzyzyzyzyzyzyz"_s},
+        {u"head\nklmnopqrstuvwxyz0"_s, u"abcdefgh\rijklmnopqrst"_s, u"klmnopqrstuvwxyz0"_s, u"abcdefghijklmnopqrst"_s},
+        {u"0123456789abcdefghijklmnopqrstuvwxyz"_s,
+         u"456789abcdefghijklmnopq"_s,
+         u"6789abcdefghijklm"_s,
+         u"ABCDEFGHIJKLMNOPQ"_s,
+         u"xxABCDEFGHIJKLMNOPQxx"_s,
+         u"BCDEFGHIJKLMNOPQx"_s,
+         u"ABCDEFGHIJKLMNOPQ"_s},
+    };
+    const char* const rules[] = {
+        "a piece across the break between two earlier lines is no duplicate",
+        "units of one, two and three bytes match only as whole units",
+        "surrogate halves apart from their pairs match as units",
+        "a lone break splits no pattern, and one without breaks is found after it",
+        "a line inside a line inside an earlier one; one held only by a later line",
+    };
+    for (const DedupWay& way : DedupWays) {
+        for (std::size_t k = 0; k < std::size(cases); ++k)
+            QTest::addRow("%s (%s)", rules[k], way.name) << cases[k].join(CRLF) << way.tuning;
+    }
+}
+
+void TestLineCommands::dedupAgreesOnLongPieces()
+{
+    QFETCH(QString, text);
+    QFETCH(dedup::Tuning, tuning);
+    QCOMPARE(dedupByWay(text, tuning), literalDedup(text));
+}
+
 void TestLineCommands::agreesWithLiteralVersion_data()
 {
     QTest::addColumn<Agreement>("row");
-    QTest::newRow("去重复: Chinese and Latin, keyword length") << dedupAgrees(u"手机价格ab"_s, 8);
-    QTest::newRow("去重复: long lines cross the anchor length") << dedupAgrees(u"xy"_s, 40);
-    QTest::newRow("去重复: lone CR and LF inside lines") << dedupAgrees(u"a\r\nb"_s, 5);
-    QTest::newRow("去重复: NUL and surrogate halves") << dedupAgrees(u"\0a\xD83D\xDE00"_s, 6);
-    QTest::newRow("去重复: runs of one character") << dedupAgrees({}, 0, u"runs"_s);
-    QTest::newRow("去重复: many lengths behind one start") << dedupAgrees({}, 0, u"lengths"_s);
-    QTest::newRow("去重复: periodic text") << dedupAgrees({}, 0, u"periodic"_s);
-    QTest::newRow("去重复: prefixes and suffixes") << dedupAgrees({}, 0, u"prefixes"_s);
-    QTest::newRow("去重复: huge lines, pieces across their blocks") << dedupAgrees({}, 0, u"huge"_s);
-    QTest::newRow("去重复: huge lines, windows reaching far") << dedupAgrees({}, 0, u"huge-far"_s);
+    for (const DedupWay& way : DedupWays) {
+        const auto row = [&way](const char* rule, const Agreement& agreement) {
+            QTest::addRow("去重复, %s: %s", way.name, rule) << agreement;
+        };
+        const dedup::Tuning& t = way.tuning;
+        row("Chinese and Latin, keyword length", dedupAgrees(t, u"手机价格ab"_s, 8));
+        row("long lines cross the anchor length", dedupAgrees(t, u"xy"_s, 40));
+        row("long lines of one-, two- and three-byte units", dedupAgrees(t, u"手é\0a\xD83D\xDE00"_s, 40));
+        row("lone CR and LF inside lines", dedupAgrees(t, u"a\r\nb"_s, 5));
+        row("lone CR and LF inside long lines", dedupAgrees(t, u"ab\rc\n"_s, 40));
+        row("NUL and surrogate halves", dedupAgrees(t, u"\0a\xD83D\xDE00"_s, 6));
+        row("runs of one character", dedupAgrees(t, {}, 0, u"runs"_s));
+        row("many lengths behind one start", dedupAgrees(t, {}, 0, u"lengths"_s));
+        row("periodic text", dedupAgrees(t, {}, 0, u"periodic"_s));
+        row("prefixes and suffixes", dedupAgrees(t, {}, 0, u"prefixes"_s));
+        row("huge lines, pieces across their blocks", dedupAgrees(t, {}, 0, u"huge"_s));
+        row("huge lines, windows reaching far", dedupAgrees(t, {}, 0, u"huge-far"_s));
+    }
     QTest::newRow("去HTML: the tag patterns by regular expressions") << Agreement{30000, 20240601, stripAgrees};
     QTest::newRow("empty lines: the replace passes") << Agreement{3000, 99, emptyLinesAgree};
     QTest::newRow("去包含: two-unit keywords, repeated letters") << containsAgrees(u"aab"_s, 2, 8);
