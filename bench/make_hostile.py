@@ -8,11 +8,8 @@ Deterministic, CR LF, UTF-8.
 Prints one line per file: name, lines, bytes.
 """
 
-import argparse
-import os
-import random
+import shapes
 
-CRLF = "\r\n"
 
 
 def runs_up(scale, rng):
@@ -94,23 +91,5 @@ SHAPES = {
 }
 
 
-def main():
-    p = argparse.ArgumentParser(description=__doc__.split("\n")[0])
-    p.add_argument("--out-dir", required=True)
-    p.add_argument("--scale", type=float, default=1.0, help="size factor (1.0: a few MB each)")
-    p.add_argument("--shape", action="append", choices=sorted(SHAPES), help="only these shapes")
-    p.add_argument("--seed", type=int, default=1)
-    a = p.parse_args()
-    os.makedirs(a.out_dir, exist_ok=True)
-    for name in a.shape or SHAPES:
-        rng = random.Random(f"{a.seed}-{name}")
-        lines = SHAPES[name](a.scale, rng)
-        data = CRLF.join(lines).encode("utf-8")
-        path = os.path.join(a.out_dir, name + ".txt")
-        with open(path, "wb") as f:
-            f.write(data)
-        print(f"{name} lines={len(lines)} bytes={len(data)}")
-
-
 if __name__ == "__main__":
-    main()
+    shapes.main(__doc__.split("\n")[0], SHAPES, "size factor (1.0: a few MB each)")

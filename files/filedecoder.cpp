@@ -5,9 +5,6 @@
 
 #include <algorithm>
 #include <cstring>
-#if defined(__SSE2__)
-#include <emmintrin.h>
-#endif
 
 namespace lumbrel {
 
@@ -122,24 +119,7 @@ void FileDecoder::copyValidUtf8(const unsigned char* p, qsizetype n, char*& o)
         }
         lone(k);
     };
-    qsizetype i = 0;
-#if defined(__SSE2__)
-    const __m128i cr = _mm_set1_epi8('\r');
-    const __m128i lf = _mm_set1_epi8('\n');
-    for (; i + 16 <= n; i += 16) {
-        const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i));
-        unsigned mask =
-            static_cast<unsigned>(_mm_movemask_epi8(_mm_or_si128(_mm_cmpeq_epi8(v, cr), _mm_cmpeq_epi8(v, lf))));
-        while (mask != 0) {
-            at(i + __builtin_ctz(mask));
-            mask &= mask - 1;
-        }
-    }
-#endif
-    for (; i < n; ++i) {
-        if (p[i] == '\r' || p[i] == '\n')
-            at(i);
-    }
+    detail::ForEachBreakByte(p, n, at);
     flush(n);
     m_lineOpen = p[n - 1] != '\n' && p[n - 1] != '\r';
 }

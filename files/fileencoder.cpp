@@ -4,9 +4,6 @@
 #include "files/utf8scan.h"
 
 #include <cstring>
-#if defined(__SSE2__)
-#include <emmintrin.h>
-#endif
 
 namespace lumbrel {
 
@@ -132,24 +129,7 @@ void FileEncoder::copyUtf8(const unsigned char* p, qsizetype n, char*& o)
         // A CR at the end: an LF at the start of the next piece is its pair.
         m_afterCr = p[k] == '\r' && k + 1 == n;
     };
-    qsizetype i = 0;
-#if defined(__SSE2__)
-    const __m128i cr = _mm_set1_epi8('\r');
-    const __m128i lf = _mm_set1_epi8('\n');
-    for (; i + 16 <= n; i += 16) {
-        const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i));
-        unsigned mask =
-            static_cast<unsigned>(_mm_movemask_epi8(_mm_or_si128(_mm_cmpeq_epi8(v, cr), _mm_cmpeq_epi8(v, lf))));
-        while (mask != 0) {
-            at(i + __builtin_ctz(mask));
-            mask &= mask - 1;
-        }
-    }
-#endif
-    for (; i < n; ++i) {
-        if (p[i] == '\r' || p[i] == '\n')
-            at(i);
-    }
+    detail::ForEachBreakByte(p, n, at);
     flush(n);
 }
 

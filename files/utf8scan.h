@@ -103,4 +103,28 @@ bool IsValidUtf8(const unsigned char* p, qsizetype n);
 // says more bytes follow than there are); n otherwise.
 qsizetype WholeSequencesEnd(const unsigned char* p, qsizetype n);
 
+// Calls `at(k)` for each CR or LF byte among p[0, n), in order: sixteen bytes a step, as a
+// text is mostly neither.
+template <typename At> void ForEachBreakByte(const unsigned char* p, qsizetype n, At&& at)
+{
+    qsizetype i = 0;
+#if defined(__SSE2__)
+    const __m128i cr = _mm_set1_epi8('\r');
+    const __m128i lf = _mm_set1_epi8('\n');
+    for (; i + 16 <= n; i += 16) {
+        const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i));
+        unsigned mask =
+            static_cast<unsigned>(_mm_movemask_epi8(_mm_or_si128(_mm_cmpeq_epi8(v, cr), _mm_cmpeq_epi8(v, lf))));
+        while (mask != 0) {
+            at(i + __builtin_ctz(mask));
+            mask &= mask - 1;
+        }
+    }
+#endif
+    for (; i < n; ++i) {
+        if (p[i] == '\r' || p[i] == '\n')
+            at(i);
+    }
+}
+
 } // namespace lumbrel::detail
