@@ -1,4 +1,5 @@
 #include "app/connect.h"
+#include "app/snapshots.h"
 #include "app/translations.h"
 #include "shell/form1.h"
 
@@ -11,6 +12,8 @@ int main(int argc, char* argv[])
     lumbrel::InstallChineseTranslations(app);
     lumbrel::Form1 window;
     lumbrel::ConnectCommands(window);
+    // Offers back what a crash left, then keeps this window's work until it closes normally.
+    lumbrel::KeepSnapshots(window);
     window.show();
     return QApplication::exec();
 }
