@@ -390,6 +390,8 @@ private slots:
     void areaHandsOverTheTextItHolds();
     void questionNamesTimeAndSize_data();
     void questionNamesTimeAndSize();
+    void changeOutsideACommandIsKept_data();
+    void changeOutsideACommandIsKept();
     void killedWindowIsGivenBackWhole();
     void killInsideASnapshotGivesBackTheOneBefore_data();
     void killInsideASnapshotGivesBackTheOneBefore();
@@ -499,6 +501,46 @@ void TestSnapshots::questionNamesTimeAndSize()
     QFETCH(qint64, bytes);
     QFETCH(QString, question);
     QCOMPARE(RestoreQuestion(time.toMSecsSinceEpoch(), bytes), question);
+}
+
+void TestSnapshots::changeOutsideACommandIsKept_data()
+{
+    QTest::addColumn<std::function<void(Form1&)>>("change");
+    using Change = std::function<void(Form1&)>;
+    QTest::newRow("keys typed into a box") << Change([](Form1& f) { QTest::keyClicks(f.textBox(1), u"ab"_s); });
+    QTest::newRow("a word from an input method into a box")
+        << Change([](Form1& f) { typeCommitted(f.textBox(5), u"标记"_s); });
+    QTest::newRow("keys typed into quan") << Change([](Form1& f) { QTest::keyClicks(f.quan(), u"ab"_s); });
+    QTest::newRow("a word from an input method into list")
+        << Change([](Form1& f) { typeCommitted(f.list(), u"关键词"_s); });
+    QTest::newRow("another tab") << Change([](Form1& f) { f.tabStrip()->setCurrentIndex(4); });
+    QTest::newRow("another option") << Change([](Form1& f) { child<QRadioButton>(f, "Option2")->click(); });
+    QTest::newRow("a check box of the fifth page") << Change([](Form1& f) { f.morePage()->ignoreWidth()->click(); });
+}
+
+void TestSnapshots::changeOutsideACommandIsKept()
+{
+    QFETCH(std::function<void(Form1&)>, change);
+    Form1 form;
+    SnapshotOptions options;
+    options.typingDelayMs = 100;
+    SnapshotKeeper& keeper = compose(form, options);
+    QSignalSpy written(&keeper, &SnapshotKeeper::snapshotWritten);
+    change(form);
+    QVERIFY(written.wait(10'000));
+    QFile file(keeper.folder() + u"/manifest.json"_s);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    const std::optional<SnapshotManifest> m = ReadManifest(file.readAll());
+    QVERIFY(m);
+    const WindowState now = capture(form);
+    QMap<QString, QString> texts = now.texts;
+    QCOMPARE(m->controls.texts, texts);
+    QMap<QString, bool> checks = now.checks;
+    checks.remove(u"Check1"_s);
+    QCOMPARE(m->controls.checks, checks);
+    QCOMPARE(m->controls.tab, now.tab);
+    for (auto it = now.areas.begin(); it != now.areas.end(); ++it)
+        QCOMPARE(m->areas.value(it.key()).bytes, it.value().size());
 }
 
 void TestSnapshots::killedWindowIsGivenBackWhole()
@@ -741,6 +783,13 @@ void TestSnapshots::failingDiskShowsOneQuietLine()
     const auto [through, afterThrough] = command(1);
     QCOMPARE(written.last().at(0).toBool(), true);
     QCOMPARE(afterThrough, through);
+    // And it holds every area, the ones only the failed snapshots had too.
+    QFile manifest(keeper.folder() + u"/manifest.json"_s);
+    QVERIFY(manifest.open(QIODevice::ReadOnly));
+    const std::optional<SnapshotManifest> m = ReadManifest(manifest.readAll());
+    QVERIFY(m);
+    QCOMPARE(m->areas.keys(), (QStringList{u"dat"_s, u"linshi"_s, u"list"_s, u"quan"_s}));
+    QCOMPARE(m->areas.value(u"quan"_s).bytes, form.quan()->utf8().size());
     keeper.setFaults(full);
     const auto [again, afterAgain] = command(1);
     QCOMPARE(written.last().at(0).toBool(), false);

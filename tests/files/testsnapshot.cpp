@@ -527,7 +527,12 @@ void TestSnapshot::searchSkipsRunningWindows()
     QTemporaryDir dir;
     SnapshotFolder running(dir.path());
     QVERIFY(running.commit({{u"quan"_s, "mine"}}, {}, 1));
-    // A window of this very process runs: its lock is held, whatever its age.
+    // A window of this very process runs: its lock is held, whatever its age (a window runs
+    // for hours; QLockFile's own default takes a lock older than 30 s for a dead one).
+    QFile lock(running.path() + u".lock"_s);
+    QVERIFY(lock.open(QIODevice::ReadWrite));
+    QVERIFY(lock.setFileTime(QDateTime::currentDateTime().addDays(-1), QFileDevice::FileModificationTime));
+    lock.close();
     const Found f = findAndRead(dir.path());
     QVERIFY(!f.found);
     QCOMPARE(f.damaged, 0);
