@@ -3,7 +3,9 @@
 // Runs each operation on each file in a child process of its own (so the peak memory is the
 // operation's) and prints: op=NAME lines=N mb=UTF8_MB seconds=MEDIAN peak_mb=PEAK
 // With --window the commands run through the real window, offscreen, click to message; the
-// window ops paste, keystroke and idle (CPU seconds over 5 s) are run only when named.
+// window ops paste, keystroke, idle (CPU seconds over 5 s) and snapshot (seconds: the writer's
+// for the whole text; gap_ms, typing_gap_ms: the longest event-loop gaps while a command's and a
+// keystroke's snapshots are taken and written) are run only when named.
 // The file ops decode-file and save-file work on the file itself (read, detect and decode it;
 // write it back to a temporary file beside it) rather than on its text.
 // lumbrel-bench --make-line CHARS FILE writes one line of CHARS units of page-like text.
@@ -109,6 +111,10 @@ int runInWindow(const QString& name, const QString& path, int runs, int argc, ch
     QString extra = QStringLiteral(" idle_mb=%1").arg(run.idlePeakMb, 0, 'f', 0);
     if (run.cpuSeconds >= 0)
         extra += QStringLiteral(" cpu_s=%1").arg(run.cpuSeconds, 0, 'f', 3);
+    if (run.gapMs >= 0) {
+        extra +=
+            QStringLiteral(" gap_ms=%1 typing_gap_ms=%2").arg(run.gapMs, 0, 'f', 1).arg(run.typingGapMs, 0, 'f', 1);
+    }
     const QByteArray idle = extra.toLatin1();
     report(name + QStringLiteral("@window"), lines, size, run.seconds, run.peakMb, idle.constData());
     return 0;

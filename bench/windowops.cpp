@@ -1,4 +1,5 @@
 #include "app/connect.h"
+#include "app/snapshots.h"
 #include "bench/benchops.h"
 #include "shell/form1.h"
 
@@ -7,6 +8,7 @@
 #include <QEventLoop>
 #include <QKeyEvent>
 #include <QPushButton>
+#include <QTemporaryDir>
 #include <QTimer>
 
 #include <algorithm>
@@ -264,11 +266,82 @@ WindowRun runViewOp(const ViewOp& op, const QString& path, int runs)
     return result;
 }
 
+// The longest the event loop waits while it runs until `done`: a 1 ms timer measures its own
+// lateness. Returns milliseconds; -1 when `done` never came within a minute.
+double longestGap(const std::function<bool()>& done)
+{
+    QElapsedTimer clock;
+    clock.start();
+    qint64 last = 0;
+    qint64 longest = 0;
+    QTimer tick;
+    tick.setTimerType(Qt::PreciseTimer);
+    tick.setInterval(1);
+    QEventLoop loop;
+    QObject::connect(&tick, &QTimer::timeout, &loop, [&] {
+        const qint64 now = clock.nsecsElapsed();
+        longest = std::max(longest, now - last);
+        last = now;
+        if (done() || now > qint64{60} * 1'000'000'000)
+            loop.quit();
+    });
+    tick.start();
+    loop.exec();
+    return done() ? static_cast<double>(longest) / 1e6 : -1;
+}
+
+// The snapshots of one window holding the file: first its whole text as a command writes it
+// (the bytes handed over, the writer's time measured), then a shuffle of every line, then a key
+// typed into it (the text copied from the area). The state folder is a temporary one.
+WindowRun runSnapshotOp(const QString& path, int runs)
+{
+    WindowRun result;
+    std::vector<double> seconds;
+    for (int r = 0; r < runs; ++r) {
+        const QTemporaryDir state;
+        SnapshotOptions options;
+        options.root = state.filePath(QStringLiteral("lumbrel"));
+        options.typingDelayMs = 100;
+        Form1 form;
+        ConnectCommands(form);
+        SnapshotKeeper& keeper = KeepSnapshots(form, options);
+        form.show();
+        QApplication::processEvents();
+        int written = 0;
+        double writerSeconds = 0;
+        QObject::connect(&keeper, &SnapshotKeeper::snapshotWritten, &form, [&](bool ok, double s) {
+            if (!ok)
+                qFatal("a snapshot failed: %s", qPrintable(form.windowTitle()));
+            ++written;
+            writerSeconds = s;
+        });
+        {
+            const std::optional<QByteArray> bytes = readFile(path);
+            if (!bytes)
+                qFatal("cannot read the text");
+            form.quan()->setContent(QString::fromUtf8(*bytes));
+        }
+        if (longestGap([&] { return written == 1; }) < 0)
+            qFatal("no snapshot of the text");
+        seconds.push_back(writerSeconds);
+        // A command: the click is the command's time, the gaps after it the snapshot's.
+        form.command(25)->click();
+        result.gapMs = std::max(result.gapMs, longestGap([&] { return written == 2; }));
+        QKeyEvent press(QEvent::KeyPress, Qt::Key_X, Qt::NoModifier, QStringLiteral("x"));
+        QApplication::sendEvent(form.quan(), &press);
+        result.typingGapMs = std::max(result.typingGapMs, longestGap([&] { return written == 3; }));
+    }
+    std::sort(seconds.begin(), seconds.end());
+    result.seconds = seconds[seconds.size() / 2];
+    result.peakMb = peakMb();
+    return result;
+}
+
 } // namespace
 
 bool hasWindowOp(const QString& name)
 {
-    return find(name) != nullptr || findView(name) != nullptr;
+    return find(name) != nullptr || findView(name) != nullptr || name == QLatin1String("snapshot");
 }
 
 QStringList windowOpNames()
@@ -283,6 +356,8 @@ WindowRun runWindowOp(const QString& name, const QString& path, int runs)
 {
     if (const ViewOp* view = findView(name))
         return runViewOp(*view, path, runs);
+    if (name == QLatin1String("snapshot"))
+        return runSnapshotOp(path, runs);
     const WindowOp* op = find(name);
     WindowRun result;
     std::vector<double> seconds;
