@@ -21,6 +21,8 @@ namespace {
 // The store counter shows in two places; both come back.
 const QString CounterLabel = QStringLiteral("Label2");
 const QString CounterButton = QStringLiteral("Command12");
+// Below this a copy is quick in any fresh memory.
+constexpr qsizetype PreparedCopyBytes = qsizetype{1} << 20;
 // Check1 says a batch job runs, and no job outlives its window: ticked after a restore, it
 // would make the next 去包含 act as a step of a job that is not there.
 const QString JobRunning = QStringLiteral("Check1");
@@ -165,6 +167,7 @@ SnapshotKeeper::SnapshotKeeper(Form1& form, const SnapshotOptions& options)
                 [this, a](int, int type, const char*, int, int, int, int, int, int, int) {
                     if (type & (QsciScintillaBase::SC_MOD_INSERTTEXT | QsciScintillaBase::SC_MOD_DELETETEXT)) {
                         m_dirty.insert(a);
+                        prepareCopy(a);
                         typed();
                     }
                 });
@@ -213,6 +216,17 @@ void SnapshotKeeper::soon()
         m_soon.start();
 }
 
+void SnapshotKeeper::prepareCopy(TextArea* area)
+{
+    // Typing leaves no bytes to hand over: the text is copied when its snapshot comes, into
+    // an array the writer makes ready meanwhile, with room for what is typed till then.
+    const qsizetype length = area->utf8().size();
+    if (!m_writer || m_prepared.contains(area) || length < PreparedCopyBytes)
+        return;
+    m_prepared.insert(area);
+    m_writer->prepare(area->objectName(), length + length / 8 + (qsizetype{64} << 10));
+}
+
 void SnapshotKeeper::typed()
 {
     // Not pushed back by every key: a keystroke waits at most this long, however fast the
@@ -252,7 +266,8 @@ void SnapshotKeeper::take()
         // A file still coming in is not the area's text yet: its end (written()) brings it.
         if (!m_dirty.contains(a) || a->isLoading())
             continue;
-        job.changed.insert(a->objectName(), a->takeText());
+        QByteArray room = m_prepared.remove(a) ? m_writer->takePrepared(a->objectName()) : QByteArray();
+        job.changed.insert(a->objectName(), a->takeText(std::move(room)));
         m_dirty.remove(a);
     }
     SnapshotControls controls = gatherControls();

@@ -59,6 +59,7 @@ signals:
 private:
     void soon();
     void typed();
+    void prepareCopy(TextArea* area);
     void take();
     void done(bool ok, const QString& reason, const QStringList& areas, double seconds);
     void close();
@@ -69,6 +70,7 @@ private:
     std::unique_ptr<OrphanSnapshot> m_adopted;
     QList<TextArea*> m_areas;
     QSet<TextArea*> m_dirty;
+    QSet<TextArea*> m_prepared;                       // typed into: an array for its copy is being made ready
     std::unique_ptr<SnapshotControls> m_lastControls; // as last handed to the writer
     QTimer m_soon;
     QTimer m_typing;

@@ -292,7 +292,8 @@ double longestGap(const std::function<bool()>& done)
 
 // The snapshots of one window holding the file: first its whole text as a command writes it
 // (the bytes handed over, the writer's time measured), then a shuffle of every line, then a key
-// typed into it (the text copied from the area). The state folder is a temporary one.
+// typed into it (the text copied from the area, its snapshot the usual 3 s later). The state
+// folder is a temporary one.
 WindowRun runSnapshotOp(const QString& path, int runs)
 {
     WindowRun result;
@@ -301,7 +302,6 @@ WindowRun runSnapshotOp(const QString& path, int runs)
         const QTemporaryDir state;
         SnapshotOptions options;
         options.root = state.filePath(QStringLiteral("lumbrel"));
-        options.typingDelayMs = 100;
         Form1 form;
         ConnectCommands(form);
         SnapshotKeeper& keeper = KeepSnapshots(form, options);

@@ -3,6 +3,8 @@
 #include <QElapsedTimer>
 #include <QThread>
 
+#include <cstring>
+
 namespace lumbrel {
 
 SnapshotWriter::SnapshotWriter(const QString& root, WriteFaults faults, QObject* parent)
@@ -56,15 +58,52 @@ QString SnapshotWriter::folder() const
     return m_folderPath;
 }
 
+void SnapshotWriter::prepare(const QString& area, qsizetype bytes)
+{
+    {
+        const std::lock_guard lock(m_mutex);
+        m_wanted.insert(area, bytes);
+        m_ready.remove(area);
+    }
+    m_wake.notify_one();
+}
+
+QByteArray SnapshotWriter::takePrepared(const QString& area)
+{
+    const std::lock_guard lock(m_mutex);
+    m_wanted.remove(area);
+    return m_ready.take(area);
+}
+
 void SnapshotWriter::run()
 {
     for (;;) {
         SnapshotJob job;
         {
             std::unique_lock lock(m_mutex);
-            m_wake.wait(lock, [this] { return m_stopping || m_waiting.has_value(); });
+            const auto unprepared = [this] {
+                for (auto it = m_wanted.begin(); it != m_wanted.end(); ++it) {
+                    if (!m_ready.contains(it.key()))
+                        return it;
+                }
+                return m_wanted.end();
+            };
+            m_wake.wait(lock, [&] { return m_stopping || m_waiting.has_value() || unprepared() != m_wanted.end(); });
             if (m_stopping)
                 return;
+            // A keystroke's snapshot is seconds away: its array comes first.
+            if (const auto want = unprepared(); want != m_wanted.end()) {
+                const QString area = want.key();
+                const qsizetype bytes = want.value();
+                lock.unlock();
+                QByteArray room(bytes, Qt::Uninitialized);
+                std::memset(room.data(), 0, static_cast<std::size_t>(room.size()));
+                lock.lock();
+                if (m_wanted.value(area, -1) == bytes)
+                    m_ready.insert(area, std::move(room));
+                lock.unlock();
+                continue; // one no longer wanted is let go here, not under the lock
+            }
             job = std::move(*m_waiting);
             m_waiting.reset();
             m_writing = true;
@@ -99,6 +138,8 @@ void SnapshotWriter::stop()
         const std::lock_guard lock(m_mutex);
         m_stopping = true;
         m_waiting.reset();
+        m_wanted.clear();
+        m_ready.clear();
     }
     m_cancel = true;
     m_wake.notify_all();

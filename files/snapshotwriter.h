@@ -48,6 +48,15 @@ public:
     // The session folder, once the first commit made it (empty before). Any thread.
     QString folder() const;
 
+    // Makes an array of `bytes` ready for the next copy of `area`'s text, its memory touched
+    // on the writer's thread: the thread that first writes to tens of megabytes of fresh
+    // memory waits for the system to provide it (a tenth of a second on some virtual
+    // machines), and that must not be the window's.
+    void prepare(const QString& area, qsizetype bytes);
+    // The array prepared for `area` (empty when it is not ready yet); the request is gone
+    // either way.
+    QByteArray takePrepared(const QString& area);
+
 signals:
     // The end of one job, on the window's thread: `areas` names the texts it held, `seconds`
     // is the time the writing took. `reason` (failures only) is for after "快照未能保存：".
@@ -64,6 +73,8 @@ private:
     bool m_stopping = false;
     std::atomic<bool> m_cancel{false};
     std::optional<WriteFaults> m_newFaults;
+    QMap<QString, qsizetype> m_wanted; // arrays asked for and not yet taken
+    QMap<QString, QByteArray> m_ready;
     QString m_folderPath;
     SnapshotFolder m_folder;
     QThread* m_thread = nullptr;

@@ -8,6 +8,7 @@
 #include <QMimeData>
 
 #include <algorithm>
+#include <cstring>
 
 namespace lumbrel {
 
@@ -297,14 +298,18 @@ void TextArea::keepWrittenText(bool on)
         dropWrittenText();
 }
 
-QByteArray TextArea::takeText()
+QByteArray TextArea::takeText(QByteArray room)
 {
     // A write that went past the notices and changed the length is caught here too.
     if (!m_written.isNull() && m_written.size() == SendScintilla(SCI_GETLENGTH))
         return std::exchange(m_written, {});
     dropWrittenText();
     const QByteArrayView text = utf8();
-    return {text.data(), text.size()};
+    if (text.isEmpty() || !room.isDetached() || room.capacity() < text.size())
+        return {text.data(), text.size()};
+    room.resize(text.size());
+    std::memcpy(room.data(), text.data(), static_cast<std::size_t>(text.size()));
+    return room;
 }
 
 void TextArea::undo()

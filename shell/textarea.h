@@ -63,8 +63,9 @@ public:
     // anything else changes the area.
     void keepWrittenText(bool on);
     // The whole text as an array of its own (UTF-8, CR LF, as utf8() shows it): the bytes
-    // setContent kept, when nothing changed the area since, else a copy of utf8().
-    QByteArray takeText();
+    // setContent kept, when nothing changed the area since, else a copy of utf8(), made in
+    // `room` when that is an unshared array with room enough (memory made ready elsewhere).
+    QByteArray takeText(QByteArray room = {});
 
     void undo() override;
     void redo() override;

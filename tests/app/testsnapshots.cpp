@@ -388,6 +388,8 @@ private slots:
     void cleanup();
     void areaHandsOverTheTextItHolds_data();
     void areaHandsOverTheTextItHolds();
+    void copyGoesIntoTheRoomGiven_data();
+    void copyGoesIntoTheRoomGiven();
     void questionNamesTimeAndSize_data();
     void questionNamesTimeAndSize();
     void changeOutsideACommandIsKept_data();
@@ -473,6 +475,38 @@ void TestSnapshots::areaHandsOverTheTextItHolds()
     QCOMPARE(taken, area.utf8().toByteArray());
     QVERIFY(taken.constData() != area.utf8().data() || taken.isEmpty());
     QCOMPARE(area.takeText(), taken);
+}
+
+void TestSnapshots::copyGoesIntoTheRoomGiven_data()
+{
+    QTest::addColumn<qsizetype>("room");
+    QTest::addColumn<bool>("shared"); // another array holds the room too
+    QTest::addColumn<bool>("used");
+    QTest::newRow("room to spare is used") << qsizetype{100} << false << true;
+    QTest::newRow("room of the very size is used") << qsizetype{12} << false << true;
+    QTest::newRow("too little room is not") << qsizetype{11} << false << false;
+    QTest::newRow("room another array holds is not") << qsizetype{100} << true << false;
+}
+
+void TestSnapshots::copyGoesIntoTheRoomGiven()
+{
+    QFETCH(qsizetype, room);
+    QFETCH(bool, shared);
+    QFETCH(bool, used);
+    TextArea area;
+    area.keepWrittenText(true);
+    area.setContent(u"ab\r\n\u0000中文"_s);
+    QTest::keyClicks(&area, u"x"_s); // typed: nothing to hand over
+    const QByteArray text = area.utf8().toByteArray();
+    QCOMPARE(text.size(), 12);
+    QByteArray given(room, 'r');
+    const QByteArray other = shared ? given : QByteArray();
+    const char* at = given.constData();
+    const QByteArray taken = area.takeText(std::move(given));
+    QCOMPARE(taken, text);
+    QCOMPARE(taken.constData() == at, used);
+    if (shared)
+        QCOMPARE(other, QByteArray(room, 'r'));
 }
 
 void TestSnapshots::questionNamesTimeAndSize_data()

@@ -6,6 +6,7 @@
 #include "tests/files/filetesthelpers.h"
 
 #include <QDateTime>
+#include <QElapsedTimer>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QLockFile>
@@ -205,6 +206,7 @@ private slots:
     void changedFileAfterTheSearchIsNotRead();
     void writerMergesJobsThatWait();
     void writerRemovesItsFolder();
+    void writerMakesRoomReady();
 };
 
 void TestSnapshot::manifestComesBackExactly_data()
@@ -703,6 +705,29 @@ void TestSnapshot::writerRemovesItsFolder()
     QCOMPARE(entries(dir.path()), QStringList());
     writer.submit({{{u"quan"_s, "after"}}, {}, 2});
     QTest::qWait(50);
+    QCOMPARE(entries(dir.path()), QStringList());
+}
+
+void TestSnapshot::writerMakesRoomReady()
+{
+    QTemporaryDir dir;
+    SnapshotWriter writer(dir.path());
+    // Taken before it is ready: nothing, and the request is gone.
+    writer.prepare(u"quan"_s, qsizetype{64} << 20);
+    QByteArray early = writer.takePrepared(u"quan"_s);
+    QTest::qWait(300);
+    QVERIFY(writer.takePrepared(u"quan"_s).isNull() || !early.isNull());
+    // Asked again, it comes: unshared, with the room asked for, nothing written to disk.
+    QByteArray room;
+    QElapsedTimer clock;
+    clock.start();
+    while (room.isNull() && clock.elapsed() < 20'000) {
+        writer.prepare(u"list"_s, 5000);
+        QTest::qWait(20);
+        room = writer.takePrepared(u"list"_s);
+    }
+    QVERIFY(room.isDetached());
+    QVERIFY(room.capacity() >= 5000);
     QCOMPARE(entries(dir.path()), QStringList());
 }
 
