@@ -23,6 +23,8 @@ const QString CounterLabel = QStringLiteral("Label2");
 const QString CounterButton = QStringLiteral("Command12");
 // Below this a copy is quick in any fresh memory.
 constexpr qsizetype PreparedCopyBytes = qsizetype{1} << 20;
+// The longest a snapshot waits for the memory of its copies; then it copies into fresh memory.
+constexpr int RoomWaitMs = 1000;
 // Check1 says a batch job runs, and no job outlives its window: ticked after a restore, it
 // would make the next 去包含 act as a step of a job that is not there.
 const QString JobRunning = QStringLiteral("Check1");
@@ -150,6 +152,15 @@ SnapshotKeeper::SnapshotKeeper(Form1& form, const SnapshotOptions& options)
     m_typing.setInterval(options.typingDelayMs);
     connect(&m_soon, &QTimer::timeout, this, &SnapshotKeeper::take);
     connect(&m_typing, &QTimer::timeout, this, &SnapshotKeeper::take);
+    m_roomWait.setSingleShot(true);
+    m_roomWait.setInterval(RoomWaitMs);
+    connect(&m_roomWait, &QTimer::timeout, this, [this] {
+        // Late: what is not ready is copied into fresh memory.
+        m_awaited.clear();
+        m_postponed = false;
+        take();
+    });
+    connect(m_writer, &SnapshotWriter::prepared, this, &SnapshotKeeper::roomReady);
 
     for (TextArea* a : areasOf(form)) {
         m_areas << a;
@@ -218,13 +229,27 @@ void SnapshotKeeper::soon()
 
 void SnapshotKeeper::prepareCopy(TextArea* area)
 {
-    // Typing leaves no bytes to hand over: the text is copied when its snapshot comes, into
-    // an array the writer makes ready meanwhile, with room for what is typed till then.
+    // Typed text is copied when its snapshot comes, seconds later: its array is made ready
+    // meanwhile, with room for what is typed till then.
     const qsizetype length = area->utf8().size();
     if (!m_writer || m_prepared.contains(area) || length < PreparedCopyBytes)
         return;
     m_prepared.insert(area);
+    m_awaited.insert(area);
     m_writer->prepare(area->objectName(), length + length / 8 + (qsizetype{64} << 10));
+}
+
+void SnapshotKeeper::roomReady(const QString& area)
+{
+    for (TextArea* a : std::as_const(m_areas)) {
+        if (a->objectName() == area)
+            m_awaited.remove(a);
+    }
+    if (m_postponed && m_awaited.isEmpty()) {
+        m_postponed = false;
+        m_roomWait.stop();
+        take();
+    }
 }
 
 void SnapshotKeeper::typed()
@@ -250,7 +275,8 @@ SnapshotControls SnapshotKeeper::gatherControls() const
 
 void SnapshotKeeper::take()
 {
-    if (!m_writer)
+    // While it waits for its arrays, a snapshot is taken when they are ready, not before.
+    if (!m_writer || m_postponed)
         return;
     // One job at a time: the texts are gathered when the writer can take them, so a run of
     // commands while it writes costs one gathering, of the state after the last.
@@ -261,12 +287,29 @@ void SnapshotKeeper::take()
     m_pending = false;
     m_soon.stop();
     m_typing.stop();
+    // A text to copy goes into memory the writer made ready: the first touch of tens of
+    // megabytes of fresh memory is the system's work, up to a tenth of a second.
+    for (TextArea* a : std::as_const(m_areas)) {
+        if (m_dirty.contains(a) && !a->isLoading() && !a->holdsWrittenText())
+            prepareCopy(a);
+    }
+    if (!m_awaited.isEmpty()) {
+        m_postponed = true;
+        m_roomWait.start();
+        return;
+    }
+    gather();
+}
+
+void SnapshotKeeper::gather()
+{
     SnapshotJob job;
     for (TextArea* a : std::as_const(m_areas)) {
         // A file still coming in is not the area's text yet: its end (written()) brings it.
         if (!m_dirty.contains(a) || a->isLoading())
             continue;
         QByteArray room = m_prepared.remove(a) ? m_writer->takePrepared(a->objectName()) : QByteArray();
+        m_awaited.remove(a);
         job.changed.insert(a->objectName(), a->takeText(std::move(room)));
         m_dirty.remove(a);
     }
@@ -313,6 +356,7 @@ void SnapshotKeeper::close()
         return;
     m_soon.stop();
     m_typing.stop();
+    m_roomWait.stop();
     m_writer->removeSnapshots();
     delete m_writer;
     m_writer = nullptr;

@@ -30,7 +30,9 @@ struct SnapshotOptions
 // the last few seconds of typing and nothing of a completed command. A command's snapshot is
 // taken at the next turn of the event loop (one command writes several areas in the same
 // turn), typing's at most typingDelayMs after its first keystroke; the texts are gathered on
-// the window's thread (a command's bytes without a copy) and written on the writer's.
+// the window's thread and written on the writer's. A command's bytes are handed over; a text
+// that must be copied (typed, prepended, appended) is copied into memory the writer made
+// ready, the snapshot waiting for it when it is not ready yet.
 // Destroyed normally (the window closed, the application quit), it removes the snapshots.
 class SnapshotKeeper final : public QObject
 {
@@ -60,7 +62,9 @@ private:
     void soon();
     void typed();
     void prepareCopy(TextArea* area);
+    void roomReady(const QString& area);
     void take();
+    void gather();
     void done(bool ok, const QString& reason, const QStringList& areas, double seconds);
     void close();
     SnapshotControls gatherControls() const;
@@ -70,11 +74,16 @@ private:
     std::unique_ptr<OrphanSnapshot> m_adopted;
     QList<TextArea*> m_areas;
     QSet<TextArea*> m_dirty;
-    QSet<TextArea*> m_prepared;                       // typed into: an array for its copy is being made ready
+    // Areas whose next copy goes into an array the writer makes ready, and those of them whose
+    // array is not ready yet.
+    QSet<TextArea*> m_prepared;
+    QSet<TextArea*> m_awaited;
     std::unique_ptr<SnapshotControls> m_lastControls; // as last handed to the writer
     QTimer m_soon;
     QTimer m_typing;
-    bool m_pending = false; // a snapshot waits for the writer to finish the last one
+    QTimer m_roomWait;        // the longest a snapshot waits for its arrays
+    bool m_pending = false;   // a snapshot waits for the writer to finish the last one
+    bool m_postponed = false; // a snapshot waits for its arrays
     bool m_failureShown = false;
 };
 

@@ -52,12 +52,17 @@ struct Measure
 };
 struct WindowRun
 {
-    double seconds = 0;      // median, click to message (idle: CPU seconds)
-    double idlePeakMb = 0;   // the window shown, before any text
-    double peakMb = 0;       // the highest resident memory during a command, text and window included
-    double cpuSeconds = -1;  // the view ops: CPU time of the median run
-    double gapMs = -1;       // snapshot: the longest event-loop gap of a command's snapshot
-    double typingGapMs = -1; // snapshot: the same for a keystroke's (its text copied)
+    double seconds = 0;     // median, click to message (idle: CPU seconds)
+    double idlePeakMb = 0;  // the window shown, before any text
+    double peakMb = 0;      // the highest resident memory during a command, text and window included
+    double cpuSeconds = -1; // the view ops: CPU time of the median run
+    // snapshot: the longest event-loop gap while a command's snapshot is taken and written
+    // (median of the runs), the same for a keystroke's and for 存储→'s (their texts copied),
+    // and the longest gap of all the runs.
+    double gapMs = -1;
+    double typingGapMs = -1;
+    double copyGapMs = -1;
+    double maxGapMs = -1;
 };
 WindowRun runWindowOp(const QString& name, const QString& path, int runs);
 

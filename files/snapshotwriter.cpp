@@ -99,9 +99,12 @@ void SnapshotWriter::run()
                 QByteArray room(bytes, Qt::Uninitialized);
                 std::memset(room.data(), 0, static_cast<std::size_t>(room.size()));
                 lock.lock();
-                if (m_wanted.value(area, -1) == bytes)
+                const bool wanted = m_wanted.value(area, -1) == bytes;
+                if (wanted)
                     m_ready.insert(area, std::move(room));
                 lock.unlock();
+                if (wanted)
+                    emit prepared(area);
                 continue; // one no longer wanted is let go here, not under the lock
             }
             job = std::move(*m_waiting);

@@ -61,6 +61,8 @@ signals:
     // The end of one job, on the window's thread: `areas` names the texts it held, `seconds`
     // is the time the writing took. `reason` (failures only) is for after "快照未能保存：".
     void finished(bool ok, const QString& reason, const QStringList& areas, double seconds);
+    // The array prepare() asked for is ready, on the window's thread.
+    void prepared(const QString& area);
 
 private:
     void run();

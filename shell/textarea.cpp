@@ -298,10 +298,15 @@ void TextArea::keepWrittenText(bool on)
         dropWrittenText();
 }
 
-QByteArray TextArea::takeText(QByteArray room)
+bool TextArea::holdsWrittenText() const
 {
     // A write that went past the notices and changed the length is caught here too.
-    if (!m_written.isNull() && m_written.size() == SendScintilla(SCI_GETLENGTH))
+    return !m_written.isNull() && m_written.size() == SendScintilla(SCI_GETLENGTH);
+}
+
+QByteArray TextArea::takeText(QByteArray room)
+{
+    if (holdsWrittenText())
         return std::exchange(m_written, {});
     dropWrittenText();
     const QByteArrayView text = utf8();

@@ -66,6 +66,8 @@ public:
     // setContent kept, when nothing changed the area since, else a copy of utf8(), made in
     // `room` when that is an unshared array with room enough (memory made ready elsewhere).
     QByteArray takeText(QByteArray room = {});
+    // Whether takeText() has bytes to hand over, rather than a copy to make.
+    bool holdsWrittenText() const;
 
     void undo() override;
     void redo() override;

@@ -394,6 +394,8 @@ private slots:
     void questionNamesTimeAndSize();
     void changeOutsideACommandIsKept_data();
     void changeOutsideACommandIsKept();
+    void copiedTextsAreExact_data();
+    void copiedTextsAreExact();
     void killedWindowIsGivenBackWhole();
     void killInsideASnapshotGivesBackTheOneBefore_data();
     void killInsideASnapshotGivesBackTheOneBefore();
@@ -575,6 +577,46 @@ void TestSnapshots::changeOutsideACommandIsKept()
     QCOMPARE(m->controls.tab, now.tab);
     for (auto it = now.areas.begin(); it != now.areas.end(); ++it)
         QCOMPARE(m->areas.value(it.key()).bytes, it.value().size());
+}
+
+void TestSnapshots::copiedTextsAreExact_data()
+{
+    // Texts past a megabyte with no bytes to hand over: copied into memory made ready.
+    QTest::addColumn<std::function<void(Form1&)>>("change");
+    using Change = std::function<void(Form1&)>;
+    QTest::newRow("typed into a long quan") << Change([](Form1& f) {
+        f.quan()->setContent(hostileList(u"q"_s).repeated(100));
+        QTest::keyClicks(f.quan(), u"x"_s);
+    });
+    QTest::newRow("a long linshi stored into dat") << Change([](Form1& f) {
+        f.linshi()->setContent(hostileList(u"l"_s).repeated(100));
+        f.command(12)->click();
+    });
+    QTest::newRow("a long linshi prepended to") << Change([](Form1& f) {
+        f.linshi()->setContent(hostileList(u"p"_s).repeated(100));
+        f.linshi()->prependContent(u"前\r\n"_s);
+    });
+}
+
+void TestSnapshots::copiedTextsAreExact()
+{
+    QFETCH(std::function<void(Form1&)>, change);
+    Form1 form;
+    SnapshotOptions options;
+    options.typingDelayMs = 100;
+    SnapshotKeeper& keeper = compose(form, options);
+    QSignalSpy written(&keeper, &SnapshotKeeper::snapshotWritten);
+    change(form);
+    QVERIFY(waitFor([&] { return !written.isEmpty() && onDisk(root(), capture(form)); }));
+    QFile file(keeper.folder() + u"/manifest.json"_s);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    const std::optional<SnapshotManifest> m = ReadManifest(file.readAll());
+    QVERIFY(m);
+    for (const char* name : {"quan", "linshi", "dat", "list"}) {
+        QFile text(keeper.folder() + u'/' + m->areas.value(QLatin1String(name)).file);
+        QVERIFY(text.open(QIODevice::ReadOnly));
+        QCOMPARE(text.readAll(), area(form, QLatin1String(name))->utf8().toByteArray());
+    }
 }
 
 void TestSnapshots::killedWindowIsGivenBackWhole()
