@@ -30,7 +30,7 @@ void SnapshotWriter::submit(SnapshotJob job)
         if (m_waiting) {
             // The waiting job's other areas stay: together they are the newer state.
             for (auto it = job.changed.begin(); it != job.changed.end(); ++it)
-                m_waiting->changed.insert(it.key(), std::move(it.value()));
+                m_waiting->changed[it.key()] = std::move(it.value());
             m_waiting->controls = std::move(job.controls);
             m_waiting->time = job.time;
         } else {
@@ -100,8 +100,10 @@ void SnapshotWriter::run()
                 std::memset(room.data(), 0, static_cast<std::size_t>(room.size()));
                 lock.lock();
                 const bool wanted = m_wanted.value(area, -1) == bytes;
+                // Moved in, not copied: shared with this thread's `room`, the array would be
+                // copied again when written to.
                 if (wanted)
-                    m_ready.insert(area, std::move(room));
+                    m_ready[area] = std::move(room);
                 lock.unlock();
                 if (wanted)
                     emit prepared(area);

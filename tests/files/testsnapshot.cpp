@@ -16,6 +16,7 @@
 #include <QTest>
 
 #include <csignal>
+#include <mutex>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -714,20 +715,34 @@ void TestSnapshot::writerMakesRoomReady()
     SnapshotWriter writer(dir.path());
     // Taken before it is ready: nothing, and the request is gone.
     writer.prepare(u"quan"_s, qsizetype{64} << 20);
-    QByteArray early = writer.takePrepared(u"quan"_s);
+    const QByteArray early = writer.takePrepared(u"quan"_s);
     QTest::qWait(300);
     QVERIFY(writer.takePrepared(u"quan"_s).isNull() || !early.isNull());
-    // Asked again, it comes: unshared, with the room asked for, nothing written to disk.
+    // Taken the moment it is announced, as the window may: unshared (else the copy into it
+    // would copy it first), with the room asked for, nothing written to disk.
+    // Taken on the writer's thread itself, within the announcement: no later.
+    std::mutex mutex;
     QByteArray room;
-    QElapsedTimer clock;
-    clock.start();
-    while (room.isNull() && clock.elapsed() < 20'000) {
-        writer.prepare(u"list"_s, 5000);
-        QTest::qWait(20);
-        room = writer.takePrepared(u"list"_s);
-    }
-    QVERIFY(room.isDetached());
-    QVERIFY(room.capacity() >= 5000);
+    bool unshared = false;
+    QObject::connect(
+        &writer,
+        &SnapshotWriter::prepared,
+        &writer,
+        [&](const QString& area) {
+            const std::lock_guard lock(mutex);
+            room = writer.takePrepared(area);
+            unshared = room.isDetached();
+        },
+        Qt::DirectConnection);
+    writer.prepare(u"list"_s, qsizetype{8} << 20);
+    QTRY_VERIFY_WITH_TIMEOUT(([&] {
+                                 const std::lock_guard lock(mutex);
+                                 return !room.isNull();
+                             }()),
+                             20'000);
+    const std::lock_guard lock(mutex);
+    QVERIFY(unshared);
+    QVERIFY(room.capacity() >= qsizetype{8} << 20);
     QCOMPARE(entries(dir.path()), QStringList());
 }
 
