@@ -3,6 +3,7 @@
 // before, a normal close leaves nothing, and a failing disk or a damaged snapshot never stops a
 // window. Children are this very program, run again with LUMBREL_SNAPSHOT_CHILD set.
 #include "app/snapshots.h"
+#include "app/translations.h"
 #include "files/snapshot.h"
 #include "tests/support/formfixture.h"
 
@@ -254,6 +255,10 @@ public:
                 return;
             ++asked;
             question = box->text();
+            buttons.clear();
+            for (const QAbstractButton* b : box->buttons())
+                buttons << b->text();
+            buttons.sort();
             box->button(m_answer)->click();
         });
         m_poll.start(10);
@@ -261,6 +266,7 @@ public:
 
     int asked = 0;
     QString question;
+    QStringList buttons;
 
 private:
     QMessageBox::StandardButton m_answer;
@@ -360,6 +366,7 @@ struct Start
 {
     int asked = 0;
     QString question;
+    QStringList buttons;
     QString title;
     WindowState state;
 };
@@ -372,6 +379,7 @@ Start startWindow(QMessageBox::StandardButton answer = QMessageBox::No)
     compose(form);
     s.asked = answerer.asked;
     s.question = answerer.question;
+    s.buttons = answerer.buttons;
     s.title = form.windowTitle();
     s.state = capture(form);
     return s;
@@ -632,8 +640,11 @@ void TestSnapshots::killedWindowIsGivenBackWhole()
     QVERIFY(waitFor([&] { return onDisk(root(), expected); }));
     child.kill();
 
+    // As main starts: Qt's own words in Chinese too.
+    QVERIFY(InstallChineseTranslations(*QCoreApplication::instance()));
     const Start start = startWindow(QMessageBox::Yes);
     QCOMPARE(start.asked, 1);
+    QCOMPARE(start.buttons, (QStringList{u"否(&N)"_s, u"是(&Y)"_s}));
     QVERIFY2(start.question.startsWith(u"上次 Lumbrel 没有正常关闭。要恢复 "_s), qPrintable(start.question));
     QVERIFY(start.question.contains(u"KB）吗？"_s));
     QCOMPARE(start.title, u"已恢复上次未保存的内容"_s);
