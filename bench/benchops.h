@@ -39,8 +39,10 @@ bool registerOp(BenchOp op);
 // Runs the named command through the real window (offscreen): the file is put into quan as
 // a paste would, the button clicked, and the time from click to message measured. The view
 // ops measure the area itself: paste (text set until painted), keystroke (a key at the end of
-// the first line until painted) and idle (CPU seconds over 5 s of idle event loop); they are
-// not among windowOpNames(), which lists the commands.
+// the first line until painted) and idle (CPU seconds over 5 s of idle event loop); snapshot
+// measures the crash snapshots (the writer's seconds for the whole text, and the longest the
+// event loop waits while a command's and a keystroke's snapshots are taken and written). They
+// are not among windowOpNames(), which lists the commands.
 bool hasWindowOp(const QString& name);
 QStringList windowOpNames();
 struct Measure
@@ -50,11 +52,18 @@ struct Measure
 };
 struct WindowRun
 {
-    double seconds = 0;       // median, click to message (idle: CPU seconds)
-    double idlePeakMb = 0;    // the window shown, before any text
-    double peakMb = 0;        // the highest resident memory during a command, text and window included
-    double cpuSeconds = -1;   // the view ops: CPU time of the median run
-    double longestGapMs = -1; // the file ops: the longest the event loop went without turning
+    double seconds = 0;     // median, click to message (idle: CPU seconds)
+    double idlePeakMb = 0;  // the window shown, before any text
+    double peakMb = 0;      // the highest resident memory during a command, text and window included
+    double cpuSeconds = -1; // the view ops: CPU time of the median run
+    // open and save: the longest event-loop gap while the file is read or written.
+    // snapshot: the longest event-loop gap while a command's snapshot is taken and written
+    // (median of the runs), the same for a keystroke's and for 存储→'s (their texts copied),
+    // and the longest gap of all the runs.
+    double gapMs = -1;
+    double typingGapMs = -1;
+    double copyGapMs = -1;
+    double maxGapMs = -1;
 };
 WindowRun runWindowOp(const QString& name, const QString& path, int runs);
 

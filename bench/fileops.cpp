@@ -81,7 +81,7 @@ bool isFileWindowOp(const QString& name)
 WindowRun runFileWindowOp(const QString& name, const QString& path, int runs)
 {
     WindowRun result;
-    result.longestGapMs = 0;
+    result.gapMs = 0;
     std::vector<double> seconds;
     const QString copy = path + QStringLiteral(".saved");
     for (int r = 0; r < runs; ++r) {
@@ -111,7 +111,7 @@ WindowRun runFileWindowOp(const QString& name, const QString& path, int runs)
         }
         seconds.push_back(static_cast<double>(t.nsecsElapsed()) / 1e9);
         result.peakMb = std::max(result.peakMb, peakSinceResetMb());
-        result.longestGapMs = std::max(result.longestGapMs, gaps.longestMs());
+        result.gapMs = std::max(result.gapMs, gaps.longestMs());
         QFile::remove(copy);
     }
     std::sort(seconds.begin(), seconds.end());

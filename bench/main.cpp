@@ -5,7 +5,10 @@
 // Runs each operation on each file in a child process of its own (so the peak memory is the
 // operation's) and prints: op=NAME lines=N mb=UTF8_MB seconds=MEDIAN peak_mb=PEAK cpu_s=MEAN_CPU
 // With --window the commands run through the real window, offscreen, click to message; the
-// window ops paste, keystroke and idle (CPU seconds over 5 s) are run only when named.
+// window ops paste, keystroke, idle (CPU seconds over 5 s) and snapshot (seconds: the writer's
+// for the whole text; gap_ms, typing_gap_ms, store_gap_ms: the longest event-loop gaps while the
+// snapshots of a command, a keystroke and 存储→ are taken and written, medians of the runs;
+// max_gap_ms: the longest of all) are run only when named.
 // The file ops decode-file and save-file work on the file itself (read, detect and decode it;
 // write it back to a temporary file beside it) rather than on its text.
 // lumbrel-bench --make-line CHARS FILE writes one line of CHARS units of page-like text.
@@ -112,8 +115,14 @@ int runInWindow(const QString& name, const QString& path, int runs, int argc, ch
     QString extra = QStringLiteral(" idle_mb=%1").arg(run.idlePeakMb, 0, 'f', 0);
     if (run.cpuSeconds >= 0)
         extra += QStringLiteral(" cpu_s=%1").arg(run.cpuSeconds, 0, 'f', 3);
-    if (run.longestGapMs >= 0)
-        extra += QStringLiteral(" gap_ms=%1").arg(run.longestGapMs, 0, 'f', 0);
+    if (run.gapMs >= 0)
+        extra += QStringLiteral(" gap_ms=%1").arg(run.gapMs, 0, 'f', 1);
+    if (run.typingGapMs >= 0) {
+        extra += QStringLiteral(" typing_gap_ms=%1 store_gap_ms=%2 max_gap_ms=%3")
+                     .arg(run.typingGapMs, 0, 'f', 1)
+                     .arg(run.copyGapMs, 0, 'f', 1)
+                     .arg(run.maxGapMs, 0, 'f', 1);
+    }
     const QByteArray idle = extra.toLatin1();
     report(name + QStringLiteral("@window"), lines, size, run.seconds, run.peakMb, idle.constData());
     return 0;

@@ -116,6 +116,8 @@ bool AtomicFile::commit()
         return fail(error);
     }
     const QByteArray temp = QFile::encodeName(m_tempPath);
+    if (m_faults.beforeRename)
+        m_faults.beforeRename(m_target);
     if (m_faults.failRename || ::rename(temp.constData(), QFile::encodeName(m_target).constData()) != 0) {
         const int error = m_faults.failRename ? m_faults.error : errno;
         ::unlink(temp.constData());

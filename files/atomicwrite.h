@@ -4,6 +4,7 @@
 #include <QString>
 
 #include <cerrno>
+#include <functional>
 
 namespace lumbrel {
 
@@ -16,6 +17,9 @@ struct WriteFaults
     bool failSync = false;      // the fsync of the temporary file fails with `error`
     bool failRename = false;    // the rename over the target fails with `error`
     int error = ENOSPC;
+    // Called with the target's path once the temporary file is written, synced and closed,
+    // right before the rename: a test stops the process there (a crash at the worst moment).
+    std::function<void(const QString& target)> beforeRename;
 };
 
 // Replaces a file all at once: the bytes go to a temporary file in the target's folder, which

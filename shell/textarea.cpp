@@ -9,6 +9,7 @@
 #include <QMimeData>
 
 #include <algorithm>
+#include <cstring>
 #include <memory>
 
 namespace lumbrel {
@@ -86,7 +87,11 @@ TextArea::TextArea(QWidget* parent)
             &QsciScintillaBase::SCN_MODIFIED,
             this,
             [this](int, int type, const char*, int, int, int, int, int, int, int) {
-                if ((type & SC_PERFORMED_USER) && (type & (SC_MOD_INSERTTEXT | SC_MOD_DELETETEXT)))
+                if (!(type & (SC_MOD_INSERTTEXT | SC_MOD_DELETETEXT)))
+                    return;
+                // Typing, undo, or a write from outside: the kept bytes are no longer the text.
+                dropWrittenText();
+                if (type & SC_PERFORMED_USER)
                     forgetLaterDocument();
             });
     // Scintilla's own shortcuts stay; nothing else gets in the way of plain text.
@@ -137,6 +142,8 @@ qsizetype TextArea::setContent(QString text)
     SendScintilla(SCI_TARGETWHOLEDOCUMENT);
     // One replace of the whole document is one undo step and keeps NUL bytes.
     SendScintilla(SCI_REPLACETARGET, static_cast<unsigned long>(bytes.size()), bytes.constData());
+    if (m_keepWritten)
+        m_written = std::move(bytes);
     showStart();
     emit written();
     return lines;
@@ -162,6 +169,7 @@ void TextArea::prependContent(const QString& text)
     // A normalized text ends in no lone CR, so nothing pairs up with the text behind it.
     const QByteArray bytes = NormalizeLineEnds(text).toUtf8();
     keepUndoWithinBudget(bytes.size());
+    dropWrittenText();
     const QuietWrite quiet(*this);
     SendScintilla(SCI_SETTARGETRANGE, 0UL, 0L);
     SendScintilla(SCI_REPLACETARGET, static_cast<unsigned long>(bytes.size()), bytes.constData());
@@ -177,6 +185,7 @@ void TextArea::appendArea(const TextArea& source)
     forgetLaterDocument();
     const long length = source.SendScintilla(SCI_GETLENGTH);
     keepUndoWithinBudget(length + 2);
+    dropWrittenText();
     const QuietWrite quiet(*this);
     SendScintilla(SCI_BEGINUNDOACTION);
     SendScintilla(SCI_APPENDTEXT, 2UL, "\r\n");
@@ -203,6 +212,7 @@ void TextArea::forgetLaterDocument()
 
 void TextArea::showDocument(long document, long* keep)
 {
+    dropWrittenText();
     const long current = SendScintilla(SCI_GETDOCPOINTER);
     // The view lets go of its document when it takes another: a reference keeps it.
     if (keep) {
@@ -242,6 +252,7 @@ void TextArea::appendLoaded(QByteArrayView utf8)
     Q_ASSERT(m_loading);
     if (utf8.isEmpty())
         return;
+    dropWrittenText();
     const QuietWrite quiet(*this);
     setReadOnly(false);
     SendScintilla(SCI_APPENDTEXT, static_cast<unsigned long>(utf8.size()), utf8.data());
@@ -283,6 +294,32 @@ QByteArrayView TextArea::utf8() const
     if (length <= 0)
         return {};
     return {reinterpret_cast<const char*>(SendScintilla(SCI_GETCHARACTERPOINTER)), length};
+}
+
+void TextArea::keepWrittenText(bool on)
+{
+    m_keepWritten = on;
+    if (!on)
+        dropWrittenText();
+}
+
+bool TextArea::holdsWrittenText() const
+{
+    // A write that went past the notices and changed the length is caught here too.
+    return !m_written.isNull() && m_written.size() == SendScintilla(SCI_GETLENGTH);
+}
+
+QByteArray TextArea::takeText(QByteArray room)
+{
+    if (holdsWrittenText())
+        return std::exchange(m_written, {});
+    dropWrittenText();
+    const QByteArrayView text = utf8();
+    if (text.isEmpty() || !room.isDetached() || room.capacity() < text.size())
+        return {text.data(), text.size()};
+    room.resize(text.size());
+    std::memcpy(room.data(), text.data(), static_cast<std::size_t>(text.size()));
+    return room;
 }
 
 void TextArea::undo()

@@ -58,6 +58,17 @@ public:
     // the area is next changed: keep the area read-only while another thread reads it.
     QByteArrayView utf8() const;
 
+    // For the crash snapshots, which take the whole text after every command: while on,
+    // setContent keeps the bytes it wrote (shared, not copied) until takeText() takes them or
+    // anything else changes the area.
+    void keepWrittenText(bool on);
+    // The whole text as an array of its own (UTF-8, CR LF, as utf8() shows it): the bytes
+    // setContent kept, when nothing changed the area since, else a copy of utf8(), made in
+    // `room` when that is an unshared array with room enough (memory made ready elsewhere).
+    QByteArray takeText(QByteArray room = {});
+    // Whether takeText() has bytes to hand over, rather than a copy to make.
+    bool holdsWrittenText() const;
+
     void undo() override;
     void redo() override;
 
@@ -100,6 +111,10 @@ private:
     // A write of the area's own: the text after a step back can no longer be stepped to.
     void forgetLaterDocument();
     void releaseDocument(long& document);
+    void dropWrittenText()
+    {
+        m_written = {};
+    }
 
     // Undo keeps every replaced text; on huge lists that would grow without end, so past this
     // many bytes the older steps are let go (the last command stays undoable).
@@ -107,6 +122,8 @@ private:
     qsizetype m_undoBytes = 0;
     long m_caretPeriod = 0; // the blink period of a normal line, in milliseconds
     bool m_loading = false;
+    bool m_keepWritten = false;
+    QByteArray m_written; // what setContent wrote, while keepWrittenText is on
     // Documents undo and redo can step to beyond the current document's own history: the text
     // before a loaded file, and the loaded file after a step back. 0 when there is none.
     long m_earlierDocument = 0;
