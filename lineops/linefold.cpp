@@ -112,9 +112,12 @@ char16_t* foldRest(QStringView line, qsizetype from, LineFolds folds, const char
 {
     const auto* s = reinterpret_cast<const char16_t*>(line.utf16());
     const qsizetype n = line.size();
+    // Only case folding reads a pair as one character; without it each unit maps through the
+    // table, which leaves surrogates as they are.
+    const bool pairs = folds.testFlag(LineFold::Case);
     for (qsizetype i = from; i < n; ++i) {
         const char16_t u = s[i];
-        if (isHigh(u) && i + 1 < n && isLow(s[i + 1])) {
+        if (pairs && isHigh(u) && i + 1 < n && isLow(s[i + 1])) {
             int units = 2;
             const char32_t f = foldedAt(s, n, i, folds, units);
             *out++ = QChar::highSurrogate(f);
