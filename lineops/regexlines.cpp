@@ -1,14 +1,13 @@
 #include "lineops/regexlines.h"
 
+#include "lineops/bigarray.h"
+
 #include <cstring>
 #include <memory>
 #include <re2/re2.h>
 #include <string>
 #include <string_view>
 #include <vector>
-#if defined(__SSE2__)
-#include <emmintrin.h>
-#endif
 
 namespace lumbrel {
 
@@ -90,7 +89,7 @@ struct Utf8Lines
 {
     std::unique_ptr<char[]> bytes;
     qsizetype size = 0;
-    std::vector<qsizetype> starts;      // each line's first byte; one more: size + 1
+    ZeroedVector<qsizetype> starts;     // each line's first byte; one more: size + 1
     std::vector<qsizetype> loneLfLines; // the lines holding a lone LF, in order
 
     qsizetype count() const
@@ -121,54 +120,43 @@ Utf8Lines toUtf8Lines(QStringView text)
     const auto* s = reinterpret_cast<const char16_t*>(text.utf16());
     const qsizetype n = text.size();
     const qsizetype last = text.endsWith(CrLf) ? n - 2 : n;
-    r.bytes.reset(new char[static_cast<std::size_t>(3 * last + 1)]);
+    const auto capacity = static_cast<std::size_t>(3 * last + 1);
+    r.bytes.reset(new char[capacity]);
+    AdviseHugePages(r.bytes.get(), capacity);
     char* const begin = r.bytes.get();
     char* o = begin;
     r.starts.reserve(static_cast<std::size_t>(CountListLines(text)) + 1);
     r.starts.push_back(0);
     bool loneLf = false;
+    // One branch a unit for the common cases, most common first: a list mixes Chinese and
+    // ASCII in runs too short for a wider step to pay.
     for (qsizetype i = 0; i < last;) {
-#if defined(__SSE2__)
-        // Eight ASCII units without CR or LF at a time: most of an ordinary list.
-        if (i + 8 <= last) {
-            const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s + i));
-            const __m128i high = _mm_and_si128(v, _mm_set1_epi16(static_cast<short>(0xFF80)));
-            const __m128i breaks =
-                _mm_or_si128(_mm_cmpeq_epi16(v, _mm_set1_epi16(u'\r')), _mm_cmpeq_epi16(v, _mm_set1_epi16(u'\n')));
-            const __m128i bad =
-                _mm_or_si128(_mm_xor_si128(_mm_cmpeq_epi16(high, _mm_setzero_si128()), _mm_set1_epi16(-1)), breaks);
-            if (_mm_movemask_epi8(bad) == 0) {
-                _mm_storel_epi64(reinterpret_cast<__m128i*>(o), _mm_packus_epi16(v, v));
-                o += 8;
-                i += 8;
-                continue;
-            }
-        }
-#endif
         const char16_t u = s[i];
-        if (u >= 0x800 && (u < 0xD800 || u > 0xDFFF)) {
-            // Most of a Chinese list: three bytes, no surrogate, no break.
+        if (u >= 0x800 && (u & 0xF800) != 0xD800) {
             o[0] = static_cast<char>(0xE0 | (u >> 12));
             o[1] = static_cast<char>(0x80 | ((u >> 6) & 0x3F));
             o[2] = static_cast<char>(0x80 | (u & 0x3F));
             o += 3;
             ++i;
-            continue;
+        } else if (u < 0x80) {
+            if (u == u'\r' && i + 1 < n && s[i + 1] == u'\n') {
+                // The line being written is the last one started.
+                if (loneLf)
+                    r.loneLfLines.push_back(r.count());
+                loneLf = false;
+                *o++ = '\n';
+                r.starts.push_back(o - begin);
+                i += 2;
+            } else {
+                loneLf |= u == u'\n';
+                *o++ = static_cast<char>(u);
+                ++i;
+            }
+        } else {
+            int units = 1;
+            o = putUtf8(o, codePointAt(s, n, i, units));
+            i += units;
         }
-        if (u == u'\r' && i + 1 < n && s[i + 1] == u'\n') {
-            // The line being written is the last one started.
-            if (loneLf)
-                r.loneLfLines.push_back(r.count());
-            loneLf = false;
-            *o++ = '\n';
-            r.starts.push_back(o - begin);
-            i += 2;
-            continue;
-        }
-        loneLf |= u == u'\n';
-        int units = 1;
-        o = putUtf8(o, codePointAt(s, n, i, units));
-        i += units;
     }
     if (loneLf)
         r.loneLfLines.push_back(r.count());
