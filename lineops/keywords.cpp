@@ -160,8 +160,7 @@ KeywordSet::KeywordSet(const QList<QStringView>& keywords, LineFolds folds, int 
     }
     m_multiplier = QRandomGenerator::global()->generate() | 1;
     if (keys.empty()) {
-        m_slots.assign(1, Slot{0, NoState});
-        m_fail.assign(1, Root);
+        m_slots.assign(1, Slot{0, NoState, Root});
         return;
     }
     m_empty = false;
@@ -366,13 +365,12 @@ KeywordSet::KeywordSet(const QList<QStringView>& keywords, LineFolds folds, int 
 
     // Room past the last slot taken for every class from any base.
     const std::size_t size = taken.top() + classCount + 1;
-    m_slots.assign(size, Slot{0, NoState});
-    m_fail.assign(size, Root);
+    m_slots.assign(size, Slot{0, NoState, Root});
     for (std::uint32_t v : states) {
         Slot& slot = m_slots[pos[v]];
         slot.base = matches[v] ? MatchBase : base[v];
         slot.check = v == Root ? NoState : pos[parent[v]];
-        m_fail[pos[v]] = pos[fail[v]];
+        slot.fail = pos[fail[v]];
     }
 }
 
@@ -406,7 +404,7 @@ inline std::uint32_t KeywordSet::next(std::uint32_t state, std::uint32_t unitCla
         }
         if (state == Root)
             return Root;
-        state = m_fail[state];
+        state = cells[state].fail;
     }
 }
 
