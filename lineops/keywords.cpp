@@ -1,5 +1,7 @@
 #include "lineops/keywords.h"
 
+#include "lineops/bigarray.h"
+
 #include <QChar>
 #include <QRandomGenerator>
 
@@ -8,6 +10,7 @@
 #include <limits>
 #include <numeric>
 #include <string_view>
+#include <thread>
 
 namespace lumbrel {
 
@@ -20,6 +23,8 @@ constexpr std::uint32_t Root = 0;
 // folded as one character before its units go in, as FoldLine does.
 constexpr std::uint32_t FoldingPair = std::numeric_limits<std::uint32_t>::max();
 constexpr qsizetype PulseEvery = 16384;
+// Below this many lines a second thread costs more than it saves.
+constexpr qsizetype ParallelLines = 4096;
 constexpr std::size_t UnitCount = 0x10000;
 // A state's children may make the double array grow by fewer slots than this a child.
 constexpr std::uint32_t SparseLimit = 64;
@@ -160,7 +165,7 @@ KeywordSet::KeywordSet(const QList<QStringView>& keywords, LineFolds folds, int 
     }
     m_multiplier = QRandomGenerator::global()->generate() | 1;
     if (keys.empty()) {
-        m_slots.assign(1, Slot{0, NoState, Root});
+        m_slots = ZeroedVector<Slot>(1);
         return;
     }
     m_empty = false;
@@ -211,9 +216,19 @@ KeywordSet::KeywordSet(const QList<QStringView>& keywords, LineFolds folds, int 
     std::sort(order.begin(), order.end(), [&](const Sorting& a, const Sorting& b) {
         return a.head != b.head ? a.head < b.head : keys[a.index] < keys[b.index];
     });
-    std::vector<std::uint32_t> parent{Root};
-    std::vector<std::uint32_t> edge{0}; // the class of the unit leading to the node
-    std::vector<char> terminal{0};
+    // At most one node a keyword unit, so the arrays never move while they fill.
+    std::size_t units = 1;
+    for (std::u16string_view key : keys)
+        units += key.size();
+    ZeroedVector<std::uint32_t> parent;
+    ZeroedVector<std::uint32_t> edge; // the class of the unit leading to the node
+    ZeroedVector<char> terminal;
+    parent.reserve(units);
+    edge.reserve(units);
+    terminal.reserve(units);
+    parent.push_back(Root);
+    edge.push_back(0);
+    terminal.push_back(0);
     std::vector<std::uint32_t> path{Root}; // the last keyword's nodes by depth
     std::vector<char> covered{0};          // covered[d]: a keyword ends on path[1..d]
     std::u16string_view previous;
@@ -241,14 +256,14 @@ KeywordSet::KeywordSet(const QList<QStringView>& keywords, LineFolds folds, int 
     const std::size_t n = parent.size();
 
     // Each node's children, by class, in one array.
-    std::vector<std::uint32_t> childStart(n + 1, 0);
+    ZeroedVector<std::uint32_t> childStart(n + 1);
     for (std::size_t v = 1; v < n; ++v)
         ++childStart[parent[v] + 1];
     std::partial_sum(childStart.begin(), childStart.end(), childStart.begin());
-    std::vector<std::uint32_t> children(n - 1);
-    std::vector<std::uint32_t> childClass(n - 1);
+    ZeroedVector<std::uint32_t> children(n - 1);
+    ZeroedVector<std::uint32_t> childClass(n - 1);
     {
-        std::vector<std::uint32_t> cursor(childStart.begin(), childStart.end() - 1);
+        ZeroedVector<std::uint32_t> cursor(childStart.begin(), childStart.end() - 1);
         for (std::size_t v = 1; v < n; ++v) {
             const std::uint32_t k = cursor[parent[v]]++;
             children[k] = static_cast<std::uint32_t>(v);
@@ -265,10 +280,11 @@ KeywordSet::KeywordSet(const QList<QStringView>& keywords, LineFolds folds, int 
     // Failure links, breadth first. A node matches when a keyword ends there or at its failure
     // node; the scan stops at the first match, so the children of a matching node are never
     // reached and take no states.
-    std::vector<std::uint32_t> fail(n, Root);
-    std::vector<char> matches(n, 0);
-    std::vector<std::uint32_t> states{Root};
+    ZeroedVector<std::uint32_t> fail(n); // Root
+    ZeroedVector<char> matches(n);
+    ZeroedVector<std::uint32_t> states;
     states.reserve(n);
+    states.push_back(Root);
     for (std::size_t i = 0; i < states.size(); ++i) {
         const std::uint32_t v = states[i];
         if (matches[v])
@@ -299,8 +315,8 @@ KeywordSet::KeywordSet(const QList<QStringView>& keywords, LineFolds folds, int 
     // at most `searchBlocks` steps; past that the state keeps its transitions in a small hash
     // table.
     SlotMap taken;
-    std::vector<std::uint32_t> pos(n, NoState);
-    std::vector<std::int32_t> base(n, 0);
+    ZeroedVector<std::uint32_t> pos(n); // set for every state before it is read
+    ZeroedVector<std::int32_t> base(n);
     pos[Root] = 0;
     taken.take(0);
     for (std::uint32_t v : states) {
@@ -365,11 +381,11 @@ KeywordSet::KeywordSet(const QList<QStringView>& keywords, LineFolds folds, int 
 
     // Room past the last slot taken for every class from any base.
     const std::size_t size = taken.top() + classCount + 1;
-    m_slots.assign(size, Slot{0, NoState, Root});
+    m_slots = ZeroedVector<Slot>(size); // all empty: no state's complement is 0
     for (std::uint32_t v : states) {
         Slot& slot = m_slots[pos[v]];
         slot.base = matches[v] ? MatchBase : base[v];
-        slot.check = v == Root ? NoState : pos[parent[v]];
+        slot.check = v == Root ? 0 : ~pos[parent[v]];
         slot.fail = pos[fail[v]];
     }
 }
@@ -395,7 +411,7 @@ inline std::uint32_t KeywordSet::next(std::uint32_t state, std::uint32_t unitCla
         const std::int32_t b = cells[state].base;
         if (b >= 0) [[likely]] {
             const std::uint32_t t = static_cast<std::uint32_t>(b) + unitClass;
-            if (cells[t].check == state)
+            if (cells[t].check == ~state)
                 return t;
         } else {
             const std::uint32_t t = hashed(b, unitClass);
@@ -468,12 +484,38 @@ ListOpResult RemoveAllKeywords(QStringView text, QStringView list, LineFolds fol
     const qsizetype lines = CountListLines(text);
     meter.start(lines);
     const KeywordSet set(keywords, folds);
+    // Both cores scan, each half of the text; the halves meet after a CR LF near the middle.
+    qsizetype middle = lines < ParallelLines ? -1 : text.indexOf(CrLf, text.size() / 2);
+    middle = middle < 0 ? text.size() : middle + CrLf.size();
+    const QStringView first = text.first(middle);
+    const QStringView second = text.sliced(middle);
+    LinePartition later;
+    std::thread other;
+    if (!second.isEmpty())
+        other = std::thread(
+            [&] { later = PartitionListLines(second, [&](QStringView line) { return !set.foundIn(line); }); });
     qsizetype done = 0;
-    const LinePartition parts = PartitionListLines(text, [&](QStringView line) {
+    LinePartition parts = PartitionListLines(first, [&](QStringView line) {
         if (++done % PulseEvery == 0)
-            meter.pulse(done, lines);
+            meter.pulse(done, lines / (second.isEmpty() ? 1 : 2));
         return !set.foundIn(line);
     });
+    if (other.joinable()) {
+        other.join();
+        // The later half's bits go on after the first half's lines.
+        parts.passed.resize(static_cast<std::size_t>((parts.lines + later.lines + 63) / 64), 0);
+        for (qsizetype i = 0; i < later.lines; ++i) {
+            if ((later.passed[static_cast<std::size_t>(i / 64)] >> (i % 64)) & 1) {
+                const qsizetype at = parts.lines + i;
+                parts.passed[static_cast<std::size_t>(at / 64)] |= quint64{1} << (at % 64);
+            }
+        }
+        parts.lines += later.lines;
+        for (int side = 0; side < 2; ++side) {
+            parts.sideLines[side] += later.sideLines[side];
+            parts.sideUnits[side] += later.sideUnits[side];
+        }
+    }
     ListOpResult r = JoinInOrder(text, parts, true);
     meter.finish();
     return r;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "lineops/bigarray.h"
 #include "lineops/linefold.h"
 #include "lineops/lineset.h"
 
@@ -84,7 +85,7 @@ private:
     struct Slot
     {
         std::int32_t base;   // >= 0: transitions at base + class; MatchBase; or -(1 + list offset)
-        std::uint32_t check; // the state whose transition lands here, or NoState
+        std::uint32_t check; // the complement of the state whose transition lands here; 0: none
         std::uint32_t fail;  // the state's failure link, beside its base: a failed step reads one slot
     };
 
@@ -94,7 +95,7 @@ private:
 
     std::vector<std::uint32_t> m_classes;       // a text unit's class (of its folded form); 0: in no keyword
     std::vector<std::uint32_t> m_foldedClasses; // a folded unit's class
-    std::vector<Slot> m_slots;
+    ZeroedVector<Slot> m_slots;
     std::vector<std::uint32_t> m_tables; // per hashed state: 32 - bits, then 2^bits (class, target)
     qsizetype m_states = 1;
     qsizetype m_hashedStates = 0;
