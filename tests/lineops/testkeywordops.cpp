@@ -120,7 +120,7 @@ private slots:
     void batchKeywordsMatchAsTheJobsDo();
     void removeAll_data();
     void removeAll();
-    void removeAllMeters();
+    void longListsAgreeToo();
     void agreesWithLiteralVersion_data();
     void agreesWithLiteralVersion();
     void agreesWithTheBatchJob();
@@ -245,16 +245,24 @@ void TestKeywordOps::removeAll()
     QCOMPARE(*r.setAside, expected.removed);
 }
 
-void TestKeywordOps::removeAllMeters()
+void TestKeywordOps::longListsAgreeToo()
 {
-    QString text;
-    for (int i = 0; i < 40000; ++i)
-        text += QString::number(i) + CRLF;
-    RecordingMeter meter;
-    const ListOpResult r = RemoveAllKeywords(text, u"7"_s, NoFolds, meter);
-    QCOMPARE(meter.started, 40000);
-    QCOMPARE(meter.finished, 1);
-    QCOMPARE(r.kept + r.removed, 40000);
+    // Long enough for both cores to scan, a half each, with and without a final CR LF.
+    QRandomGenerator rng(17);
+    for (const QString& end : {QString(), CRLF}) {
+        QString text = randomLines(rng, u"abcd"_s, 20000, 9);
+        text.chop(text.endsWith(CRLF) ? 2 : 0);
+        text += end;
+        const QString list = randomLines(rng, u"abcd"_s, 40, 5);
+        RecordingMeter meter;
+        const ListOpResult r = RemoveAllKeywords(text, list, NoFolds, meter);
+        QCOMPARE(meter.started, literalLines(text).size());
+        QCOMPARE(meter.finished, 1);
+        const Parted expected = literalRemoveAll(text, list, NoFolds);
+        QCOMPARE(r.text, expected.kept);
+        QCOMPARE(*r.setAside, expected.removed);
+        QCOMPARE(r.kept + r.removed, literalLines(text).size());
+    }
 }
 
 void TestKeywordOps::agreesWithLiteralVersion_data()
