@@ -65,10 +65,11 @@ inline QStringView trimmed(QStringView line, LineFolds folds)
     return line.sliced(begin, end - begin);
 }
 
-// The folded form of every code unit outside the surrogates, for one choice of the Case and
-// Width folds: one lookup a unit instead of Unicode's tables. Made once per choice, on first
-// use (65,536 entries, well under a millisecond).
-const char16_t* unitFolds(LineFolds folds)
+} // namespace
+
+// One lookup a unit instead of Unicode's tables. Made once per choice, on first use (65,536
+// entries, well under a millisecond).
+const char16_t* UnitFolds(LineFolds folds)
 {
     const auto make = [](LineFolds f) {
         auto* map = new char16_t[0x10000];
@@ -87,6 +88,8 @@ const char16_t* unitFolds(LineFolds folds)
     };
     return maps[(folds.testFlag(LineFold::Case) ? 1 : 0) + (folds.testFlag(LineFold::Width) ? 2 : 0)];
 }
+
+namespace {
 
 // The position of the first character that folding changes, or the line's size.
 qsizetype firstChange(QStringView line, LineFolds folds, const char16_t* map)
@@ -112,9 +115,12 @@ char16_t* foldRest(QStringView line, qsizetype from, LineFolds folds, const char
 {
     const auto* s = reinterpret_cast<const char16_t*>(line.utf16());
     const qsizetype n = line.size();
+    // Only case folding reads a pair as one character; without it each unit maps through the
+    // table, which leaves surrogates as they are.
+    const bool pairs = folds.testFlag(LineFold::Case);
     for (qsizetype i = from; i < n; ++i) {
         const char16_t u = s[i];
-        if (isHigh(u) && i + 1 < n && isLow(s[i + 1])) {
+        if (pairs && isHigh(u) && i + 1 < n && isLow(s[i + 1])) {
             int units = 2;
             const char32_t f = foldedAt(s, n, i, folds, units);
             *out++ = QChar::highSurrogate(f);
@@ -210,8 +216,13 @@ QString FoldLine(QStringView line, LineFolds folds)
 {
     const QStringView kept = trimmed(line, folds);
     QString out(kept.size(), Qt::Uninitialized);
-    foldRest(kept, 0, folds, unitFolds(folds), reinterpret_cast<char16_t*>(out.data()));
+    foldRest(kept, 0, folds, UnitFolds(folds), reinterpret_cast<char16_t*>(out.data()));
     return out;
+}
+
+char16_t* FoldUnits(QStringView line, LineFolds folds, char16_t* out)
+{
+    return foldRest(line, 0, folds, UnitFolds(folds), out);
 }
 
 qsizetype CharacterCount(QStringView line)
@@ -243,7 +254,7 @@ LineKeys::LineKeys(const LineList& lines, LineFolds folds)
         total += line.size();
     m_buffer = QString(total, Qt::Uninitialized);
     auto* buffer = reinterpret_cast<char16_t*>(m_buffer.data());
-    const char16_t* map = unitFolds(folds);
+    const char16_t* map = UnitFolds(folds);
     const qsizetype half = n < ParallelLines ? n : n / 2;
     qsizetype secondStart = 0;
     for (qsizetype i = 0; i < half; ++i)

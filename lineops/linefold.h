@@ -28,6 +28,16 @@ Q_DECLARE_OPERATORS_FOR_FLAGS(LineFolds)
 // form is never longer than the line.
 QString FoldLine(QStringView line, LineFolds folds);
 
+// Writes the folded form of `line` under the Case and Width folds of `folds` (Spaces is not
+// applied: nothing is trimmed) to `out`, which has room for line.size() units; returns the end
+// of what was written, which is always out + line.size().
+char16_t* FoldUnits(QStringView line, LineFolds folds, char16_t* out);
+
+// The folded form of every code unit outside the surrogates under the Case and Width folds of
+// `folds`, as FoldLine folds it: 65,536 entries, made once per choice of folds. A surrogate pair
+// folds as one character, and only under Case; an unpaired surrogate stays as it is.
+const char16_t* UnitFolds(LineFolds folds);
+
 // Characters of a line as the list commands count them: a surrogate pair once, every other
 // code unit (an unpaired surrogate too) once.
 qsizetype CharacterCount(QStringView line);

@@ -107,6 +107,35 @@ int decimalDigits(std::uint32_t v)
 
 } // namespace
 
+qsizetype CountListLines(QStringView text)
+{
+    return CountSplitLines(text) - (text.endsWith(CrLf) ? 1 : 0);
+}
+
+ListOpResult JoinInOrder(QStringView text, const LinePartition& parts, bool withAside)
+{
+    ListOpResult r;
+    r.kept = parts.sideLines[1];
+    r.removed = parts.sideLines[0];
+    r.text = BigString(parts.sideUnits[1] + 2 * parts.sideLines[1]);
+    char16_t* outs[2] = {nullptr, reinterpret_cast<char16_t*>(r.text.data())};
+    if (withAside) {
+        r.setAside = BigString(parts.sideUnits[0] + 2 * parts.sideLines[0]);
+        outs[0] = reinterpret_cast<char16_t*>(r.setAside->data());
+    }
+    qsizetype i = 0;
+    ForEachLine(text, [&](QStringView line) {
+        // The empty piece after a final CR LF is past the partition's lines.
+        if (i == parts.lines)
+            return;
+        const bool pass = (parts.passed[static_cast<std::size_t>(i / 64)] >> (i % 64)) & 1;
+        ++i;
+        if (pass || withAside)
+            outs[pass] = putCrLf(put(outs[pass], line));
+    });
+    return r;
+}
+
 ListOpResult ExactDedup(QStringView text, LineFolds folds, ProgressMeter& meter)
 {
     return byGroups(text, folds, meter, [](const LineGroups& g, std::size_t i) { return g.first[i] == i; });

@@ -36,6 +36,39 @@ struct ListOpResult : LineOpResult
 inline const QString NoWorkingText = QStringLiteral("工作区没有内容");
 inline const QString NoTemporaryText = QStringLiteral("临时区没有内容");
 
+// The number of lines SplitListLines gives, without building them.
+qsizetype CountListLines(QStringView text);
+
+// PartitionLines over the lines SplitListLines gives: the empty piece after a final CR LF is
+// no line and is not passed to `passes`.
+template <typename Passes> LinePartition PartitionListLines(QStringView text, Passes&& passes)
+{
+    const QChar* end = text.data() + text.size();
+    const bool finalBreak = text.endsWith(CrLf);
+    LinePartition p;
+    quint64 word = 0;
+    ForEachLine(text, [&](QStringView line) {
+        if (finalBreak && line.data() == end)
+            return;
+        const bool pass = passes(line);
+        word |= quint64{pass} << (p.lines % 64);
+        ++p.sideLines[pass];
+        p.sideUnits[pass] += line.size();
+        if (++p.lines % 64 == 0) {
+            p.passed.push_back(word);
+            word = 0;
+        }
+    });
+    if (p.lines % 64 != 0)
+        p.passed.push_back(word);
+    return p;
+}
+
+// The lines of `text` (SplitListLines' rule) parted as `parts` says, both sides in input order,
+// each line followed by CR LF: those that passed become the text, the others `setAside` when
+// `withAside` (otherwise they are only counted, in `removed`).
+ListOpResult JoinInOrder(QStringView text, const LinePartition& parts, bool withAside);
+
 // Keeps the first occurrence of each line; the later copies are set aside.
 ListOpResult ExactDedup(QStringView text, LineFolds folds, ProgressMeter& meter);
 

@@ -392,6 +392,10 @@ void TestListOps::foldsCompareFoldedForms_data()
         << u"Ａ"_s << u"a"_s << (LineFold::Width | LineFold::Case) << true;
     QTest::newRow("width: the ideographic space is a space")
         << u"a\u3000b"_s << u"a b"_s << LineFolds(LineFold::Width) << true;
+    QTest::newRow("width alone: pairs above U+FFFF stay themselves")
+        << u"\U0001F600"_s << u"\U0001F601"_s << LineFolds(LineFold::Width) << false;
+    QTest::newRow("width alone: a full-width letter before a pair")
+        << u"Ａ\U0001F600"_s << u"A\U0001F600"_s << LineFolds(LineFold::Width) << true;
     QTest::newRow("width: U+FF5F is past the range")
         << u"\uFF5F"_s << u"\u007F"_s << LineFolds(LineFold::Width) << false;
     QTest::newRow("spaces: both ends, tab and U+3000 too")
