@@ -2,6 +2,7 @@
 
 #include "lineops/bigarray.h"
 
+#include <chrono>
 #include <cstring>
 #include <memory>
 #include <re2/re2.h>
@@ -18,6 +19,9 @@ namespace {
 // its cache falls back, within RE2, to a slower exact search.
 constexpr std::int64_t MemoryBudget = std::int64_t{16} << 20;
 constexpr qsizetype PulseEvery = 16384;
+// Extract reads the clock after this many searches: cheap next to the searches, and often
+// enough that a search of a long line does not overrun the deadline by much.
+constexpr int ClockEvery = 16;
 
 inline bool isHigh(char16_t u)
 {
@@ -239,6 +243,19 @@ public:
             });
     }
 
+    // Extract's searches each may read to their line's end, so one pattern can make them
+    // quadratic in a long line; past the deadline they stop and stopped() says so.
+    void setDeadline(std::chrono::steady_clock::time_point deadline)
+    {
+        m_deadline = deadline;
+        m_hasDeadline = true;
+    }
+
+    bool stopped() const
+    {
+        return m_stopped;
+    }
+
     // Calls take(line, from, to) for each piece Extract takes: byte offsets into the joined
     // text, in order.
     template <typename Take> void pieces(Take take)
@@ -264,6 +281,8 @@ public:
                                          m,
                                          1 + group))
                         break;
+                    if (overdue())
+                        return;
                     const qsizetype at = m[0].data() - base;
                     line = lineAt(at, line);
                     if (holdsLf(m[0])) {
@@ -286,7 +305,7 @@ private:
     {
         const qsizetype n = m_lines.count();
         if (m_joined == nullptr) {
-            for (qsizetype line = 0; line < n; ++line) {
+            for (qsizetype line = 0; line < n && !m_stopped; ++line) {
                 onLine(line);
                 if (line % PulseEvery == 0)
                     m_meter.pulse(line, n);
@@ -297,11 +316,21 @@ private:
         for (qsizetype lone : m_lines.loneLfLines) {
             if (first < lone)
                 onStretch(first, lone);
+            if (m_stopped)
+                return;
             onLine(lone);
             first = lone + 1;
         }
         if (first < n)
             onStretch(first, n);
+    }
+
+    bool overdue()
+    {
+        if (!m_hasDeadline || m_stopped || ++m_searches % ClockEvery != 0)
+            return m_stopped;
+        m_stopped = std::chrono::steady_clock::now() >= m_deadline;
+        return m_stopped;
     }
 
     // The line holding byte `at`, searched forward from `from`.
@@ -346,7 +375,7 @@ private:
         re2::StringPiece m[2];
         auto pos = static_cast<std::size_t>(from);
         while (pos <= text.size()) {
-            if (!m_single.Match(text, pos, text.size(), RE2::UNANCHORED, m, 1 + group))
+            if (!m_single.Match(text, pos, text.size(), RE2::UNANCHORED, m, 1 + group) || overdue())
                 break;
             piece(line, m, m_lines.bytes.get());
             const auto at = static_cast<std::size_t>(m[0].data() - text.data());
@@ -360,6 +389,10 @@ private:
     const RE2& m_single;
     const RE2* m_joined;
     ProgressMeter& m_meter;
+    std::chrono::steady_clock::time_point m_deadline;
+    bool m_hasDeadline = false;
+    bool m_stopped = false;
+    int m_searches = 0;
 };
 
 // Walks the working text and its UTF-8 form together, to turn byte offsets (in order) into
@@ -421,7 +454,19 @@ private:
 
 } // namespace
 
-ListOpResult RegexLines(QStringView text, QStringView pattern, RegexMode mode, bool ignoreCase, ProgressMeter& meter)
+std::chrono::milliseconds ExtractTimeLimit(QStringView text)
+{
+    // A second, and a second more for each 16 Mi characters: several times what a linear
+    // pattern needs on this machine's slower core.
+    return std::chrono::milliseconds(1000 + text.size() / (qsizetype{16} << 20) * 1000);
+}
+
+ListOpResult RegexLines(QStringView text,
+                        QStringView pattern,
+                        RegexMode mode,
+                        bool ignoreCase,
+                        ProgressMeter& meter,
+                        std::optional<std::chrono::milliseconds> extractLimit)
 {
     if (pattern.isEmpty())
         return ListOpResult::refuse(NoPattern);
@@ -450,6 +495,8 @@ ListOpResult RegexLines(QStringView text, QStringView pattern, RegexMode mode, b
 
     ListOpResult r;
     if (mode == RegexMode::Extract) {
+        if (extractLimit)
+            search.setDeadline(std::chrono::steady_clock::now() + *extractLimit);
         QString out;
         UnitCursor cursor(text);
         search.pieces([&](qsizetype, qsizetype from, qsizetype to) {
@@ -458,6 +505,10 @@ ListOpResult RegexLines(QStringView text, QStringView pattern, RegexMode mode, b
             out.append(text.sliced(a, b - a)).append(CrLf);
             ++r.kept;
         });
+        if (search.stopped()) {
+            meter.finish();
+            return ListOpResult::refuse(ExtractTooSlow);
+        }
         r.text = std::move(out);
         r.removed = lines.count();
     } else {

@@ -5,6 +5,9 @@
 #include <QString>
 #include <QStringView>
 
+#include <chrono>
+#include <optional>
+
 namespace lumbrel {
 
 enum class RegexMode
@@ -16,6 +19,8 @@ enum class RegexMode
 
 inline const QString NoPattern = QStringLiteral("请输入正则表达式");
 inline const QString BadPattern = QStringLiteral("正则表达式有误："); // followed by RE2's reason
+inline const QString ExtractTooSlow =
+    QStringLiteral("正则提取用时过长，已停止，内容未改变（该表达式在长行上要反复扫描）");
 
 // The regular expression commands. `pattern` is in RE2's syntax and is matched with RE2, whose
 // time is linear in the text for every pattern; `ignoreCase` sets its case-insensitive option.
@@ -37,12 +42,21 @@ inline const QString BadPattern = QStringLiteral("正则表达式有误："); //
 // `kept` is the number of lines made and `removed` the number of working lines read. Each
 // search is linear in the rest of its line; a pattern that must read far ahead to settle on a
 // short match (a*b|a on a long run of "a") makes Extract quadratic in the length of that line,
-// while Keep and Remove stay linear for every pattern.
+// while Keep and Remove stay linear for every pattern. So Extract stops once `extractLimit` has
+// passed and refuses with ExtractTooSlow, the text unchanged; ExtractTimeLimit gives the limit
+// the window uses, ample for every linear pattern on the text.
 //
 // Refusals, in this order: an empty pattern (NoPattern); a pattern RE2 rejects (BadPattern
 // followed by RE2's reason, in English as RE2 gives it; a pattern whose program would need
 // more than RE2's memory budget of 16 MiB is one); an empty working text (NoWorkingText). The
 // meter starts at the number of lines, pulses through the search and finishes.
-ListOpResult RegexLines(QStringView text, QStringView pattern, RegexMode mode, bool ignoreCase, ProgressMeter& meter);
+ListOpResult RegexLines(QStringView text,
+                        QStringView pattern,
+                        RegexMode mode,
+                        bool ignoreCase,
+                        ProgressMeter& meter,
+                        std::optional<std::chrono::milliseconds> extractLimit = std::nullopt);
+
+std::chrono::milliseconds ExtractTimeLimit(QStringView text);
 
 } // namespace lumbrel

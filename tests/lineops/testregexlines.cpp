@@ -151,6 +151,7 @@ private slots:
     void agreesWithLineByLineRe2_data();
     void agreesWithLineByLineRe2();
     void explodingPatternOnAHugeLine();
+    void extractStopsWhereSearchesRereadALine();
 };
 
 void TestRegexLines::refusals_data()
@@ -357,6 +358,22 @@ void TestRegexLines::explodingPatternOnAHugeLine()
     const ListOpResult r = RegexLines(text, u"(a|aa)*b"_s, RegexMode::Remove, false, meter);
     QCOMPARE(r.text, line + CRLF);
     QCOMPARE(*r.setAside, u"aab\r\n"_s);
+}
+
+void TestRegexLines::extractStopsWhereSearchesRereadALine()
+{
+    // Each search of a*b|a reads to the line's end before it settles on one "a": quadratic
+    // without the limit, stopped by it; a linear pattern on the same line finishes within it.
+    const QString text = QString(200000, u'a') + CRLF + u"ab"_s;
+    RecordingMeter meter;
+    const ListOpResult stopped =
+        RegexLines(text, u"a*b|a"_s, RegexMode::Extract, false, meter, std::chrono::milliseconds(50));
+    QCOMPARE(stopped.refusal, ExtractTooSlow);
+    QCOMPARE(meter.finished, 1);
+    const ListOpResult linear =
+        RegexLines(text, u"a{1000}|b"_s, RegexMode::Extract, false, meter, ExtractTimeLimit(text));
+    QVERIFY(linear.refusal.isEmpty());
+    QCOMPARE(linear.kept, 201);
 }
 
 QTEST_GUILESS_MAIN(TestRegexLines)
