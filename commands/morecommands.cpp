@@ -1,7 +1,9 @@
 #include "commands/commands.h"
 #include "commands/lineresult.h"
+#include "lineops/keywords.h"
 #include "lineops/lineset.h"
 #include "lineops/linesort.h"
+#include "lineops/regexlines.h"
 #include "shell/form1.h"
 
 #include <QCheckBox>
@@ -74,6 +76,25 @@ void ConnectMoreCommands(Form1& form)
     onClick(MoreCommand::SubtractTemp, [=] { withTemp(SubtractLines, u"减去临时区", u"减去%1行"); });
     onClick(MoreCommand::IntersectTemp, [=] { withTemp(IntersectLines, u"与临时区交集", u"去掉%1行"); });
     onClick(MoreCommand::UnionTemp, [=] { withTemp(UnionLines, u"并入临时区", u"去掉重复的%1行"); });
+
+    onClick(MoreCommand::RemoveAllKeywords, [&form, page] {
+        ListOpResult r =
+            RemoveAllKeywords(form.quan()->content(), form.list()->content(), foldsOf(*page), form.meter());
+        finish(form, std::move(r), u"一次去除全部关键词", u"%1行移到临时区");
+    });
+    const auto regex = [&form, page](RegexMode mode, QStringView done, QStringView others) {
+        const QString text = form.quan()->content();
+        ListOpResult r = RegexLines(text,
+                                    page->regexBox()->text(),
+                                    mode,
+                                    page->ignoreCase()->isChecked(),
+                                    form.meter(),
+                                    ExtractTimeLimit(text));
+        finish(form, std::move(r), done, others);
+    };
+    onClick(MoreCommand::RegexKeep, [=] { regex(RegexMode::Keep, u"正则保留", u"%1行移到临时区"); });
+    onClick(MoreCommand::RegexRemove, [=] { regex(RegexMode::Remove, u"正则删除", u"%1行移到临时区"); });
+    onClick(MoreCommand::RegexExtract, [=] { regex(RegexMode::Extract, u"正则提取", {}); });
 
     onClick(MoreCommand::Statistics, [&form, page] {
         const ListStatistics s = LineStatistics(form.quan()->content(), foldsOf(*page), form.meter());

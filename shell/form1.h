@@ -1,10 +1,10 @@
 #pragma once
 
+#include "shell/linebox.h"
 #include "shell/morepage.h"
 #include "shell/progressbarmeter.h"
 #include "shell/textarea.h"
 
-#include <QLineEdit>
 #include <QWidget>
 
 #include <array>
@@ -20,22 +20,6 @@ class QTabBar;
 class QTimer;
 
 namespace lumbrel {
-
-// A single-line text box that also reports double-clicks (Text2 measures its own length).
-// It takes text of any length: a keyword cut at some limit would silently be another keyword.
-class LineBox final : public QLineEdit
-{
-    Q_OBJECT
-
-public:
-    explicit LineBox(const QString& text = {}, QWidget* parent = nullptr);
-
-signals:
-    void doubleClicked();
-
-protected:
-    void mouseDoubleClickEvent(QMouseEvent* event) override;
-};
 
 // The one window: five tab pages of commands, the text areas, the status line in the title.
 // Every control carries its designer name as objectName. It builds the controls only: the

@@ -1,5 +1,7 @@
 #include "shell/morepage.h"
 
+#include "shell/linebox.h"
+
 #include <QCheckBox>
 #include <QPushButton>
 
@@ -40,7 +42,13 @@ constexpr Slot Slots[] = {
     {MoreCommand::SubtractTemp, u"SubtractTemp", u"减去临时区", 1, 1050},
     {MoreCommand::IntersectTemp, u"IntersectTemp", u"与临时区交集", 1, 1230},
     {MoreCommand::UnionTemp, u"UnionTemp", u"并入临时区", 1, 1050},
+    {MoreCommand::RegexKeep, u"RegexKeep", u"正则保留", 3, 855},
+    {MoreCommand::RegexRemove, u"RegexRemove", u"正则删除", 3, 855},
+    {MoreCommand::RegexExtract, u"RegexExtract", u"正则提取", 3, 855},
 };
+
+// The pattern's box stands in front of the regular-expression buttons.
+constexpr int RegexBoxWidth = 3135;
 
 constexpr int Left = 120;
 constexpr int Gap = 45;
@@ -51,7 +59,7 @@ MorePage::MorePage(QWidget* parent)
     : QFrame(parent)
 {
     setObjectName(QStringLiteral("MorePage"));
-    int next[4] = {Left, Left, Left, Left}; // where each row's next control goes
+    int next[4] = {Left, Left, Left, Left + RegexBoxWidth + Gap}; // where each row's next control goes
     const auto put = [&](QWidget* w, const QString& name, int row, int width) {
         w->setObjectName(name);
         w->setGeometry(twips(next[row], RowTops[row], width, RowHeight));
@@ -70,6 +78,13 @@ MorePage::MorePage(QWidget* parent)
     m_ignoreCase = check(u"IgnoreCase", u"忽略大小写", 1215);
     m_ignoreSpaces = check(u"IgnoreSpaces", u"忽略首尾空白", 1395);
     m_ignoreWidth = check(u"IgnoreWidth", u"全角半角相同", 1395);
+    auto* all = new QPushButton(QStringLiteral("一次去除全部关键词"), this);
+    put(all, QStringLiteral("RemoveAllKeywords"), 2, 1755);
+    m_commands.at(static_cast<std::size_t>(MoreCommand::RemoveAllKeywords)) = all;
+    m_regexBox = new LineBox(QString(), this);
+    m_regexBox->setObjectName(QStringLiteral("RegexBox"));
+    m_regexBox->setPlaceholderText(QStringLiteral("正则表达式"));
+    m_regexBox->setGeometry(twips(Left, RowTops[3], RegexBoxWidth, RowHeight));
 }
 
 } // namespace lumbrel

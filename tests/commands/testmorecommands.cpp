@@ -20,6 +20,8 @@ class TestMoreCommands final : public QObject
 private slots:
     void clickCommand_data();
     void clickCommand();
+    void keywordAndRegexCommands_data();
+    void keywordAndRegexCommands();
     void oneUndoStepTakesBothAreasBack();
 };
 
@@ -220,6 +222,77 @@ void TestMoreCommands::clickCommand()
     QCOMPARE(area(form, "quan")->content(), quanAfter);
     QCOMPARE(area(form, "linshi")->content(), linshiAfter);
     QCOMPARE(form.windowTitle(), title);
+}
+
+void TestMoreCommands::keywordAndRegexCommands_data()
+{
+    QTest::addColumn<QString>("command");
+    QTest::addColumn<bool>("fold");        // 忽略大小写 and 全角半角相同 ticked
+    QTest::addColumn<QString>("keywords"); // list
+    QTest::addColumn<QString>("pattern");  // RegexBox
+    QTest::addColumn<QString>("quan");
+    QTest::addColumn<QString>("quanAfter");
+    QTest::addColumn<QString>("linshiAfter");
+    QTest::addColumn<QString>("title");
+    const QString list = u"a\r\n\r\nb c\r\n##\r\nz"_s;
+    QTest::newRow("一次去除全部关键词: the job's keywords up to ##, kept and removed in input order")
+        << u"RemoveAllKeywords"_s << false << list << QString() << u"xa\r\nz1\r\nyb c\r\nb\r\nA"_s
+        << u"z1\r\nb\r\nA\r\n"_s << u"xa\r\nyb c\r\n"_s << u"一次去除全部关键词完毕剩余：3行，2行移到临时区"_s;
+    QTest::newRow("一次去除全部关键词: case and width folded when ticked")
+        << u"RemoveAllKeywords"_s << true << u"ＡＢ"_s << QString() << u"xab\r\ny"_s << u"y\r\n"_s << u"xab\r\n"_s
+        << u"一次去除全部关键词完毕剩余：1行，1行移到临时区"_s;
+    QTest::newRow("一次去除全部关键词: a list without keywords is refused")
+        << u"RemoveAllKeywords"_s << false << u"\r\n##"_s << QString() << u"a"_s << u"a"_s << Old
+        << u"关键词列表中没有关键词"_s;
+    QTest::newRow("正则保留: the other lines go to linshi")
+        << u"RegexKeep"_s << false << list << u"[0-9]{3,}"_s << u"a123\r\nb12\r\nc"_s << u"a123\r\n"_s
+        << u"b12\r\nc\r\n"_s << u"正则保留完毕剩余：1行，2行移到临时区"_s;
+    QTest::newRow("正则删除: ^ and $ are each line's start and end")
+        << u"RegexRemove"_s << false << list << u"^b.*2$"_s << u"a123\r\nb12\r\nc"_s << u"a123\r\nc\r\n"_s
+        << u"b12\r\n"_s << u"正则删除完毕剩余：2行，1行移到临时区"_s;
+    QTest::newRow("正则保留: 忽略大小写 ignores case")
+        << u"RegexKeep"_s << true << list << u"ABC"_s << u"xabc\r\ny"_s << u"xabc\r\n"_s << u"y\r\n"_s
+        << u"正则保留完毕剩余：1行，1行移到临时区"_s;
+    QTest::newRow("正则提取: every match a line, the first group's text, linshi stays")
+        << u"RegexExtract"_s << false << list << u"(\\d+)-"_s << u"a12-b3-\r\nx\r\n4-"_s << u"12\r\n3\r\n4\r\n"_s << Old
+        << u"正则提取完毕剩余：3行"_s;
+    QTest::newRow("正则提取: empty matches give no line")
+        << u"RegexExtract"_s << false << list << u"x*"_s << u"axxb\r\nc"_s << u"xx\r\n"_s << Old
+        << u"正则提取完毕剩余：1行"_s;
+    QTest::newRow("正则提取: searches that reread a long line stop, nothing changes")
+        << u"RegexExtract"_s << false << list << u"a*b|a"_s << QString(200000, u'a') << QString(200000, u'a') << Old
+        << u"正则提取用时过长，已停止，内容未改变（该表达式在长行上要反复扫描）"_s;
+    QTest::newRow("an empty pattern is refused")
+        << u"RegexKeep"_s << false << list << QString() << u"a"_s << u"a"_s << Old << u"请输入正则表达式"_s;
+    QTest::newRow("an invalid pattern is refused with RE2's reason")
+        << u"RegexRemove"_s << false << list << u"(a"_s << u"a"_s << u"a"_s << Old
+        << u"正则表达式有误：missing ): (a"_s;
+}
+
+void TestMoreCommands::keywordAndRegexCommands()
+{
+    QFETCH(QString, command);
+    QFETCH(bool, fold);
+    QFETCH(QString, keywords);
+    QFETCH(QString, pattern);
+    QFETCH(QString, quan);
+    QFETCH(QString, quanAfter);
+    QFETCH(QString, linshiAfter);
+    QFETCH(QString, title);
+    Form1 form;
+    wire(form);
+    child<QCheckBox>(form, "IgnoreCase")->setChecked(fold);
+    child<QCheckBox>(form, "IgnoreWidth")->setChecked(fold);
+    area(form, "list")->setContent(keywords);
+    child<LineBox>(form, "RegexBox")->setText(pattern);
+    area(form, "quan")->setContent(quan);
+    area(form, "linshi")->setContent(Old);
+    child<QPushButton>(form, command)->click();
+    QCOMPARE(area(form, "quan")->content(), quanAfter);
+    QCOMPARE(area(form, "linshi")->content(), linshiAfter);
+    QCOMPARE(form.windowTitle(), title);
+    // The keyword list is read, never changed.
+    QCOMPARE(area(form, "list")->content(), keywords);
 }
 
 void TestMoreCommands::oneUndoStepTakesBothAreasBack()
