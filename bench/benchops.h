@@ -32,6 +32,8 @@ BoxParams& boxParams();
 // The keyword (or number) to type into a command's box: the one given, or `fallback`.
 QString keywordOr(const char16_t* fallback);
 QString numberOr(const char16_t* fallback);
+// The keyword list of remove-all-keywords for `text`, CR LF between keywords.
+const QString& benchKeywordList(const QString& text);
 
 // Adds an operation to the registry; each ops_*.cpp registers its own at start-up.
 bool registerOp(BenchOp op);

@@ -4,9 +4,10 @@
 #include <QSet>
 
 namespace lumbrel::bench {
-namespace {
 
+namespace {
 constexpr qsizetype DefaultKeywords = 1000;
+} // namespace
 
 // The keyword list of remove-all-keywords, as the list area would hold it (CR LF): the file
 // named by LUMBREL_BENCH_KEYS when it is set (one keyword a line, as grep -f reads it), read
@@ -36,6 +37,8 @@ const QString& benchKeywordList(const QString& text)
     }();
     return list;
 }
+
+namespace {
 
 // Case and Width with LUMBREL_BENCH_FOLDS=1, as the list commands' benchmarks.
 LineFolds benchFolds()

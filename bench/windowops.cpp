@@ -2,6 +2,8 @@
 #include "app/snapshots.h"
 #include "bench/benchops.h"
 #include "shell/form1.h"
+#include "shell/linebox.h"
+#include "shell/morepage.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -45,6 +47,11 @@ void setBox(Form1& form, int n, const QString& text)
     form.textBox(n)->setText(text);
 }
 
+void setRegex(Form1& form)
+{
+    form.morePage()->regexBox()->setText(keywordOr(u"[0-9]{3,}"));
+}
+
 const std::vector<WindowOp>& windowOps()
 {
     static const std::vector<WindowOp> ops = {
@@ -84,6 +91,14 @@ const std::vector<WindowOp>& windowOps()
         {"list-subtract", 0, {}, false, "SubtractTemp"},
         {"list-intersect", 0, {}, false, "IntersectTemp"},
         {"list-union", 0, {}, false, "UnionTemp"},
+        {"remove-all-keywords",
+         0,
+         [](Form1& f) { f.list()->setContent(benchKeywordList(f.quan()->content())); },
+         false,
+         "RemoveAllKeywords"},
+        {"regex-keep", 0, setRegex, false, "RegexKeep"},
+        {"regex-remove", 0, setRegex, false, "RegexRemove"},
+        {"regex-extract", 0, setRegex, false, "RegexExtract"},
     };
     return ops;
 }
