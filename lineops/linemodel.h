@@ -149,12 +149,17 @@ struct LinePartition
     qsizetype sideUnits[2] = {}; // the lines' own units, without breaks
 };
 
-// Runs `passes(QStringView line)` once for each line SplitLines gives, in order.
-template <typename Passes> LinePartition PartitionLines(QStringView text, Passes&& passes)
+// Runs `passes(QStringView line)` once for each line SplitLines gives, in order; with
+// `skipFinalEmpty`, not for the empty piece a final CR LF leaves (the list commands' lines).
+template <typename Passes> LinePartition PartitionLines(QStringView text, Passes&& passes, bool skipFinalEmpty = false)
 {
+    const QChar* end = text.data() + text.size();
+    const bool skipLast = skipFinalEmpty && text.endsWith(CrLf);
     LinePartition p;
     quint64 word = 0;
     ForEachLine(text, [&](QStringView line) {
+        if (skipLast && line.data() == end)
+            return;
         const bool pass = passes(line);
         word |= quint64{pass} << (p.lines % 64);
         ++p.sideLines[pass];

@@ -4,6 +4,8 @@
 #include "lineops/lineop.h"
 #include "lineops/progressmeter.h"
 
+#include <utility>
+
 namespace lumbrel {
 
 // The list commands (更多处理) that compare whole lines. Common to all of them:
@@ -43,25 +45,7 @@ qsizetype CountListLines(QStringView text);
 // no line and is not passed to `passes`.
 template <typename Passes> LinePartition PartitionListLines(QStringView text, Passes&& passes)
 {
-    const QChar* end = text.data() + text.size();
-    const bool finalBreak = text.endsWith(CrLf);
-    LinePartition p;
-    quint64 word = 0;
-    ForEachLine(text, [&](QStringView line) {
-        if (finalBreak && line.data() == end)
-            return;
-        const bool pass = passes(line);
-        word |= quint64{pass} << (p.lines % 64);
-        ++p.sideLines[pass];
-        p.sideUnits[pass] += line.size();
-        if (++p.lines % 64 == 0) {
-            p.passed.push_back(word);
-            word = 0;
-        }
-    });
-    if (p.lines % 64 != 0)
-        p.passed.push_back(word);
-    return p;
+    return PartitionLines(text, std::forward<Passes>(passes), true);
 }
 
 // The lines of `text` (SplitListLines' rule) parted as `parts` says, both sides in input order,

@@ -19,25 +19,6 @@ const LineFolds FoldChoices[] = {NoFolds,
                                  LineFold::Case | LineFold::Width,
                                  LineFold::Case | LineFold::Width | LineFold::Spaces};
 
-// The lines by the list rule: split at every CR LF, then drop the empty piece a final CR LF leaves.
-QStringList literalLines(const QString& text)
-{
-    if (text.isEmpty())
-        return {};
-    QStringList lines = text.split(CRLF);
-    if (text.endsWith(CRLF))
-        lines.removeLast();
-    return lines;
-}
-
-QString literalJoin(const QStringList& lines)
-{
-    QString out;
-    for (const QString& line : lines)
-        out += line + CRLF;
-    return out;
-}
-
 // The keywords the batch job takes, by running its steps on the list as the window does: the
 // start button marks a list without "#", then each step reads up to the next CR LF, stops at
 // "##" and takes the list off up to the next LF. An empty keyword would halt the job; here it is

@@ -54,26 +54,6 @@ struct ListRow
     qsizetype removed = 0;
 };
 
-// The lines by the list rule, written out plainly: split at every CR LF, then drop the empty
-// piece a final CR LF leaves.
-QStringList literalLines(const QString& text)
-{
-    if (text.isEmpty())
-        return {};
-    QStringList lines = text.split(CRLF);
-    if (text.endsWith(CRLF))
-        lines.removeLast();
-    return lines;
-}
-
-QString literalJoin(const QStringList& lines)
-{
-    QString out;
-    for (const QString& line : lines)
-        out += line + CRLF;
-    return out;
-}
-
 // Folding one code point at a time, as the contract says, on UCS-4.
 QString literalFold(const QString& line, LineFolds folds)
 {

@@ -15,24 +15,6 @@ namespace {
 
 const QString None = u"(none)"_s;
 
-QStringList literalLines(const QString& text)
-{
-    if (text.isEmpty())
-        return {};
-    QStringList lines = text.split(CRLF);
-    if (text.endsWith(CRLF))
-        lines.removeLast();
-    return lines;
-}
-
-QString literalJoin(const QStringList& lines)
-{
-    QString out;
-    for (const QString& line : lines)
-        out += line + CRLF;
-    return out;
-}
-
 // A line as RE2 reads it: UTF-8, each unpaired surrogate as U+FFFD; `startOf[k]` is the byte
 // where unit k's character starts (one more entry: the end).
 struct Utf8Line

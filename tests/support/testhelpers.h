@@ -60,6 +60,27 @@ inline QString literalGroupedJoin(const QStringList& lines)
     return group + CRLF + built;
 }
 
+// The lines by the list rule, written out plainly: split at every CR LF, then drop the empty
+// piece a final CR LF leaves.
+inline QStringList literalLines(const QString& text)
+{
+    if (text.isEmpty())
+        return {};
+    QStringList lines = text.split(CRLF);
+    if (text.endsWith(CRLF))
+        lines.removeLast();
+    return lines;
+}
+
+// Every line followed by CR LF.
+inline QString literalJoin(const QStringList& lines)
+{
+    QString out;
+    for (const QString& line : lines)
+        out += line + CRLF;
+    return out;
+}
+
 // `length` code units drawn from `alphabet`.
 inline QString randomText(QRandomGenerator& rng, const QString& alphabet, int length)
 {
