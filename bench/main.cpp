@@ -269,6 +269,10 @@ int main(int argc, char** argv)
             for (const auto& [name, op] : registry())
                 std::printf("%s\n", qPrintable(name));
             return 0;
+        } else if (arg.startsWith(u'-')) {
+            // An option it does not know is no file to read: the usage says what there is.
+            files.clear();
+            break;
         } else {
             files.push_back(arg);
         }
