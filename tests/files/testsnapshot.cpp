@@ -504,20 +504,9 @@ void TestSnapshot::killedCommitLeavesTheLastOne()
 
 void TestSnapshot::unwritableRootFailsWithItsReason()
 {
+    // A read-only state folder is the window's test, run as a child without root's powers; a
+    // state home that is a file is no folder.
     QTemporaryDir dir;
-    QVERIFY(QFile::setPermissions(
-        dir.path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner | QFile::ReadOther | QFile::ExeOther));
-    const QString root = dir.filePath(u"lumbrel"_s);
-    QVERIFY(QDir().mkdir(root));
-    QVERIFY(QFile::setPermissions(root, QFile::ReadOwner | QFile::ExeOwner | QFile::ReadOther | QFile::ExeOther));
-    const int status = runUnprivileged([&] {
-        SnapshotFolder folder(root);
-        if (folder.commit({{u"quan"_s, "x"}}, {}, 1))
-            return 1;
-        return folder.errorReason() == u"没有权限"_s ? 0 : 2;
-    });
-    QCOMPARE(status, 0);
-    // A state home that is a file is no folder.
     const QString file = dir.filePath(u"file"_s);
     QVERIFY(writeBytes(file, "x"));
     SnapshotFolder under(file + u"/lumbrel"_s);
